@@ -1,0 +1,2 @@
+#include "plugin/slots.h"
+int __cdecl InfoBox(const wchar_t *, HWND) { return 0; }

@@ -1,0 +1,100 @@
+#include "media/library_binding.h"
+
+#include "plugin/slots.h"
+
+const char *const kAddOnFileNames[kAddOnCount] = {
+    "bassflac.dll", "basswv.dll", "bass_ape.dll", "bass_aac.dll", "bassalac.dll", "basswma.dll", "bassdsd.dll",
+};
+
+MediaLibraryBindingRecord MediaLibraryBinding;
+
+static const char kHttpAgent[] = "Lavf/55.37.101";
+
+template <typename Fn>
+static void Resolve(Fn *slot, const char *name) {
+  *slot = reinterpret_cast<Fn>(reinterpret_cast<void (*)(void)>(GetProcAddress(MediaLibraryBinding.module, name)));
+}
+
+void BindMediaLibrary(void) {
+  MediaLibraryBindingRecord &b = MediaLibraryBinding;
+  if (b.module != NULL) return;
+  b.module = LoadLibraryA("bass.dll");
+  if (b.module == NULL) return;
+  Resolve(&b.Init, "BASS_Init");
+  Resolve(&b.Free, "BASS_Free");
+  Resolve(&b.SetConfig, "BASS_SetConfig");
+  Resolve(&b.SetConfigPtr, "BASS_SetConfigPtr");
+  Resolve(&b.PluginLoad, "BASS_PluginLoad");
+  Resolve(&b.PluginFree, "BASS_PluginFree");
+  Resolve(&b.StreamCreateFile, "BASS_StreamCreateFile");
+  Resolve(&b.StreamCreateURL, "BASS_StreamCreateURL");
+  Resolve(&b.ChannelGetInfo, "BASS_ChannelGetInfo");
+  Resolve(&b.ChannelGetLength, "BASS_ChannelGetLength");
+  Resolve(&b.ChannelBytes2Seconds, "BASS_ChannelBytes2Seconds");
+  Resolve(&b.ChannelGetTags, "BASS_ChannelGetTags");
+  Resolve(&b.StreamFree, "BASS_StreamFree");
+
+  if (b.SetConfigPtr != NULL) b.SetConfigPtr(BASS_CONFIG_NET_AGENT, kHttpAgent);
+  if (b.SetConfig != NULL) b.SetConfig(BASS_CONFIG_OPTION_29, 1);
+  MediaInit();
+  for (int i = 0; i < kAddOnCount; ++i) {
+    b.addons[i] = b.PluginLoad != NULL ? b.PluginLoad(kAddOnFileNames[i], 0) : 0;
+  }
+}
+
+bool MediaLibraryBound(void) { return MediaLibraryBinding.module != NULL; }
+
+void UnbindMediaLibrary(void) {
+  MediaLibraryBindingRecord &b = MediaLibraryBinding;
+  if (b.module == NULL) return;
+  for (int i = 0; i < kAddOnCount; ++i) {
+    if (b.PluginFree != NULL) b.PluginFree(b.addons[i]);
+  }
+  MediaFree();
+  FreeLibrary(b.module);
+  b = MediaLibraryBindingRecord();
+}
+
+void __cdecl Quit(void) { UnbindMediaLibrary(); }
+
+void MediaInit(void) {
+  if (MediaLibraryBinding.Init != NULL) MediaLibraryBinding.Init(0, 0, 0, NULL, NULL);
+}
+
+void MediaFree(void) {
+  if (MediaLibraryBinding.Free != NULL) MediaLibraryBinding.Free();
+}
+
+DWORD MediaStreamCreateFile(const wchar_t *path) {
+  if (MediaLibraryBinding.StreamCreateFile == NULL) return 0;
+  return MediaLibraryBinding.StreamCreateFile(FALSE, path, 0, 0, BASS_UNICODE | BASS_STREAM_DECODE);
+}
+
+DWORD MediaStreamCreateUrl(const char *utf8_url) {
+  if (MediaLibraryBinding.StreamCreateURL == NULL) return 0;
+  return MediaLibraryBinding.StreamCreateURL(utf8_url, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT, NULL, NULL);
+}
+
+bool MediaChannelGetInfo(DWORD stream, BASS_CHANNELINFO *info) {
+  if (MediaLibraryBinding.ChannelGetInfo == NULL) return false;
+  return MediaLibraryBinding.ChannelGetInfo(stream, info) != 0;
+}
+
+QWORD MediaChannelGetLength(DWORD stream) {
+  if (MediaLibraryBinding.ChannelGetLength == NULL) return BASS_LENGTH_UNKNOWN;
+  return MediaLibraryBinding.ChannelGetLength(stream, BASS_POS_BYTE);
+}
+
+double MediaChannelBytes2Seconds(DWORD stream, QWORD bytes) {
+  if (MediaLibraryBinding.ChannelBytes2Seconds == NULL) return -1.0;
+  return MediaLibraryBinding.ChannelBytes2Seconds(stream, bytes);
+}
+
+const char *MediaChannelGetTags(DWORD stream, DWORD type) {
+  if (MediaLibraryBinding.ChannelGetTags == NULL) return NULL;
+  return MediaLibraryBinding.ChannelGetTags(stream, type);
+}
+
+void MediaStreamFree(DWORD stream) {
+  if (MediaLibraryBinding.StreamFree != NULL) MediaLibraryBinding.StreamFree(stream);
+}

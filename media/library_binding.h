@@ -1,0 +1,43 @@
+// Run-time binding of "bass.dll" and its seven add-ons.
+#pragma once
+#include "media/bass_api.h"
+
+enum { kAddOnCount = 7 };
+extern const char *const kAddOnFileNames[kAddOnCount];
+
+struct MediaLibraryBindingRecord {
+  HMODULE module;  // null while unbound
+  BASS_Init_fn Init;
+  BASS_Free_fn Free;
+  BASS_SetConfig_fn SetConfig;
+  BASS_SetConfigPtr_fn SetConfigPtr;
+  BASS_PluginLoad_fn PluginLoad;
+  BASS_PluginFree_fn PluginFree;
+  BASS_StreamCreateFile_fn StreamCreateFile;
+  BASS_StreamCreateURL_fn StreamCreateURL;
+  BASS_ChannelGetInfo_fn ChannelGetInfo;
+  BASS_ChannelGetLength_fn ChannelGetLength;
+  BASS_ChannelBytes2Seconds_fn ChannelBytes2Seconds;
+  BASS_ChannelGetTags_fn ChannelGetTags;
+  BASS_StreamFree_fn StreamFree;
+  DWORD addons[kAddOnCount];  // in load order, zero for a missing add-on
+};
+extern MediaLibraryBindingRecord MediaLibraryBinding;
+
+// Binds on first use; afterwards MediaLibraryBound() tells whether it worked.
+void BindMediaLibrary(void);
+bool MediaLibraryBound(void);
+// Releases the add-ons and the library (the Quit slot).
+void UnbindMediaLibrary(void);
+
+// The operations the queries use. A missing entry point counts as a failed
+// step (the failure value below), never a call through a null pointer.
+void MediaInit(void);                                          // BASS_Init(0,0,0,0,0)
+void MediaFree(void);                                          // BASS_Free()
+DWORD MediaStreamCreateFile(const wchar_t *path);              // decode-only, UTF-16 path; 0 on failure
+DWORD MediaStreamCreateUrl(const char *utf8_url);              // decode-only float; 0 on failure
+bool MediaChannelGetInfo(DWORD stream, BASS_CHANNELINFO *info);
+QWORD MediaChannelGetLength(DWORD stream);                     // BASS_LENGTH_UNKNOWN on failure
+double MediaChannelBytes2Seconds(DWORD stream, QWORD bytes);   // negative on failure
+const char *MediaChannelGetTags(DWORD stream, DWORD type);     // null when absent
+void MediaStreamFree(DWORD stream);

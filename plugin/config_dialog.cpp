@@ -1,0 +1,3 @@
+#include "plugin/slots.h"
+void __cdecl Config(HWND) {}
+void __cdecl About(HWND) {}

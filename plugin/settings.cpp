@@ -1,0 +1,58 @@
+#include "plugin/settings.h"
+
+#include <string.h>
+
+#include "plugin/settings_path.h"
+
+PluginSettingsRecord PluginSettings = {0, 0, 3, 0, 4, 0, 0, {0}};
+
+// Thirteen pairs of extension and description "A"; the implicit terminator of
+// the literal is the list's final zero byte, making 80 bytes in all.
+const char kExtensionList[kExtensionBufferBytes] =
+    "WAV\0A\0FLAC\0A\0APE\0A\0WV\0A\0DFF\0A\0DSF\0A\0M4A\0A\0AIFF\0A\0MP3\0A\0MP4\0A\0OGG\0A\0AAC\0A\0WMA\0A\0";
+
+int HostReadsTagsFromPath(const wchar_t *exe_path) {
+  if (exe_path == NULL) return 0;
+  const wchar_t *name = exe_path;
+  for (const wchar_t *p = exe_path; *p; ++p) {
+    if (*p == L'\\') name = p + 1;
+  }
+  // Test each character before stepping over it: a short name ends early.
+  if (name[0] == 0 || name[1] == 0) return 0;
+  return (name[2] == L'L' || name[2] == L'l') ? 1 : 0;
+}
+
+static int ReadSettingInt(const wchar_t *section, const wchar_t *key, int fallback, const wchar_t *ini) {
+  if (ini == NULL) return fallback;
+  return (int)GetPrivateProfileIntW(section, key, fallback, ini);
+}
+
+void LoadPluginSettings(const wchar_t *host_path) {
+  PluginSettings.HostReadsTags = HostReadsTagsFromPath(host_path);
+
+  wchar_t ini[kAttachPathUnits];
+  const wchar_t *ini_path = NULL;
+  if (host_path != NULL && wcsnlen(host_path, kAttachPathUnits) < kAttachPathUnits) {
+    wcscpy(ini, host_path);
+    if (ReplaceFileNameWithIni(ini, kAttachPathUnits)) ini_path = ini;
+  }
+  // A host path that leaves no room for the file name in the attach buffer
+  // has no settings file: every value keeps its default.
+  PluginSettings.OnlyWav = ReadSettingInt(L"Tandrel", L"OnlyWav", 0, ini_path);
+  PluginSettings.asio_mode = ReadSettingInt(L"SACD", L"asio_mode", 0, ini_path);
+  PluginSettings.dsd_limit = ReadSettingInt(L"SACD", L"dsd_limit", 3, ini_path);
+  PluginSettings.pcm_multichannel = ReadSettingInt(L"SACD", L"pcm_multichannel", 0, ini_path);
+  PluginSettings.volume = ReadSettingInt(L"SACD", L"volume", 4, ini_path);
+  PluginSettings.samplerate = ReadSettingInt(L"SACD", L"samplerate", 0, ini_path);
+
+  memcpy(PluginSettings.FileExtensions, kExtensionList, kExtensionBufferBytes);
+  // WAV-only: end the list after "WAV\0A\0" by cutting the "F" of "FLAC".
+  if (PluginSettings.OnlyWav != 0) PluginSettings.FileExtensions[6] = 0;
+}
+
+void OnProcessAttach(void) {
+  // The host's own path may be longer than the settings buffer; read it whole
+  // so its name still decides HostReadsTags.
+  static wchar_t host_path[32768];
+  LoadPluginSettings(GetExecutablePath(host_path, sizeof(host_path) / sizeof(host_path[0])) ? host_path : NULL);
+}
