@@ -1,0 +1,72 @@
+// RIFF/WAVE header walk: format block, accept test, play length, and the two
+// walks that find them (a local file read piecewise through a small seam, and
+// the first bytes of an HTTP response held in memory). Pure code: no platform
+// calls, so the native sanitizer and fuzzing build compiles it alone.
+#pragma once
+#include <stdint.h>
+
+enum {
+  kWaveFormatBlockBytes = 40,  // read from the start of "fmt " data whatever its declared size
+  kWaveFmtSkipLimit = 5,       // the skip counter must stay below this while looking for "fmt "
+  kWaveSkipLimit = 10,         // ... and below this, shared, while looking for "data"
+  kWaveHttpIdLimit = 1000,     // over HTTP no chunk identifier before "fmt " lies further out
+  kWaveTagPcm = 1,
+  kWaveTagFloat = 3,
+  kWaveTagExtensible = 0xFFFE,
+};
+
+// Chunk identifiers as little-endian 32-bit words.
+static const uint32_t kChunkIdFmt = 0x20746D66u;   // "fmt "
+static const uint32_t kChunkIdData = 0x61746164u;  // "data"
+
+// The fields of the 40-byte format block the reader uses.
+struct WaveFormatBlock {
+  uint16_t format_tag;
+  uint16_t channels;
+  uint32_t sample_rate;
+  uint16_t bits_per_sample;
+  uint32_t sub_format_word;  // first word of the extensible sub-format GUID
+};
+
+uint32_t ReadLe32(const uint8_t *bytes);
+uint16_t ReadLe16(const uint8_t *bytes);
+
+// Decodes a format block of which the first `delivered` bytes were present.
+// False when a field the reader uses lies in the absent part (the first 16
+// bytes always; the sub-format word too for the extensible tag).
+bool DecodeWaveFormatBlock(const uint8_t *block, uint32_t delivered, WaveFormatBlock *format);
+
+// PCM, IEEE float, or extensible with a PCM or float sub-format.
+bool WaveFormatAccepted(const WaveFormatBlock *format);
+// Float data: tag 3, or extensible with sub-format word 3.
+bool WaveFormatIsFloat(const WaveFormatBlock *format);
+
+// ((data_size * 1000) / rate / channels) / (bits >> 3) in 64 bits, low 32 bits
+// kept. False, with *length_ms untouched, when any divisor is zero.
+bool WaveLengthMs(uint32_t data_size, const WaveFormatBlock *format, uint32_t *length_ms);
+
+// How the local walk reaches the file: 4-byte and 40-byte reads and moves
+// relative to the current position. Skipped chunks are passed over, never read.
+struct WaveSeam {
+  void *context;
+  // Copies up to `count` bytes to `buffer`; returns how many it delivered
+  // (0 at end of file or on error).
+  uint32_t (*read)(void *context, uint8_t *buffer, uint32_t count);
+  // Moves the position by a signed distance; a move before the start leaves it.
+  void (*seek)(void *context, int32_t distance);
+};
+
+// Local walk from the first chunk identifier (the position must already be at
+// byte 12): reads it, skips chunks until "fmt " counting each in *skips, then
+// reads the fmt size and the format block and applies the accept test. The
+// details box and the length query share this search.
+bool FindWaveFormat(const WaveSeam *seam, uint32_t *skips, uint32_t *fmt_size, WaveFormatBlock *format);
+
+// The whole local walk from the start of the file: the RIFF header (12 bytes,
+// never examined), the format search, then "data" within the shared budget of
+// nine skips. True with the length when the header was read in full.
+bool WaveLengthFromSeam(const WaveSeam *seam, uint32_t *length_ms);
+
+// The HTTP walk over the `size` bytes actually received. Bytes past `size`
+// count as absent: a read that would need them fails the walk.
+bool WaveLengthFromResponse(const uint8_t *bytes, uint32_t size, uint32_t *length_ms);
