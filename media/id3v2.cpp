@@ -1,0 +1,260 @@
+// ID3v2 tag walk: tag header, whole-tag unsynchronisation, extended header,
+// frame headers, and the four text frames the host shows.
+#include "media/id3v2.h"
+
+#include <string.h>
+
+static const size_t kFrameHeaderBytes = 10;
+static const size_t kAnsiUnits = 256;  // encoding 0 text: at most 255 characters and the terminator
+// Enough of an unsynchronised frame to decide its value: unsynchronisation
+// at most halves the bytes, and no encoding looks at more than 1027 of them.
+static const size_t kFrameWindowBytes = 4096;
+static const int kMaxFrames = 1 << 20;  // real tags hold dozens; a crafted one may declare millions
+
+// The unsynchronised tag is undone in this copy, never in the library's block.
+// A larger tag keeps only its frames within this many decoded bytes.
+static const size_t kTagCopyBytes = 1u << 20;
+static uint8_t TagCopy[kTagCopyBytes];
+static uint8_t FrameCopy[kFrameWindowBytes];
+
+enum ValueSlot { kTitleSlot, kArtistSlot, kAlbumSlot, kYearSlot, kSlotCount };
+
+uint32_t ReadSyncsafe(const uint8_t *bytes) {
+  return ((((uint32_t)bytes[0] * 128 + bytes[1]) * 128 + bytes[2]) * 128) + bytes[3];
+}
+
+static uint32_t ReadBigEndian32(const uint8_t *bytes) {
+  return ((uint32_t)bytes[0] << 24) | ((uint32_t)bytes[1] << 16) | ((uint32_t)bytes[2] << 8) | bytes[3];
+}
+
+size_t RemoveUnsynchronisation(uint8_t *data, size_t size, bool zero_fill) {
+  size_t kept = 0;
+  bool after_ff = false;
+  for (size_t i = 0; i < size; ++i) {
+    uint8_t b = data[i];
+    if (after_ff && b == 0x00) {
+      after_ff = false;
+      continue;
+    }
+    data[kept++] = b;
+    after_ff = b == 0xFF;
+  }
+  if (zero_fill) memset(data + kept, 0, size - kept);
+  return kept;
+}
+
+// The bytes `size` raw bytes become once unsynchronisation is undone, when
+// the byte before them was (`after_ff`) or was not a kept 0xFF.
+static size_t UnsynchronisedLength(const uint8_t *data, size_t size, bool after_ff) {
+  size_t kept = 0;
+  for (size_t i = 0; i < size; ++i) {
+    if (after_ff && data[i] == 0x00) {
+      after_ff = false;
+      continue;
+    }
+    ++kept;
+    after_ff = data[i] == 0xFF;
+  }
+  return kept;
+}
+
+// Length of `text` without an incomplete UTF-8 sequence at its end, so that a
+// cut never leaves half a character to become U+FFFD.
+static size_t WithoutPartialCharacter(const char *text, size_t length) {
+  size_t lead = length;
+  size_t continuation = 0;
+  while (lead > 0 && continuation < 3 && ((uint8_t)text[lead - 1] & 0xC0) == 0x80) {
+    --lead;
+    ++continuation;
+  }
+  if (lead == 0) return length;
+  uint8_t first = (uint8_t)text[lead - 1];
+  size_t want = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+  return want > continuation + 1 ? lead - 1 : length;
+}
+
+// Writes `units` units as UTF-8 into `out` when they need at most out_size
+// bytes: the last byte gives way to the terminator when they need all of it.
+static void PutUtf8(char *out, size_t out_size, const Utf16Unit *units, size_t count) {
+  size_t needed = ConvertUtf16ToUtf8(out, out_size, units, count);
+  if (needed > out_size) {
+    out[0] = 0;
+  } else if (needed == out_size) {
+    out[WithoutPartialCharacter(out, out_size - 1)] = 0;
+  } else {
+    out[needed] = 0;
+  }
+}
+
+void Utf16ToUtf8(char *out, size_t out_size, const uint8_t *text, size_t units, bool check_bom, bool big_endian) {
+  if (out_size == 0) return;
+  if (out_size > kId3ValueBytes) out_size = kId3ValueBytes;
+  out[0] = 0;
+  size_t first = 0;
+  if (check_bom && units >= 1) {
+    if (text[0] == 0xFE && text[1] == 0xFF) {
+      big_endian = true;
+      first = 1;
+    } else if (text[0] == 0xFF && text[1] == 0xFE) {
+      big_endian = false;
+      first = 1;
+    }
+  }
+  // Every unit before the first zero needs at least one byte, so a text of more
+  // units than out_size can never fit: the working copy stays bounded.
+  Utf16Unit work[kId3ValueBytes];
+  size_t count = 0;
+  for (size_t i = first; i < units; ++i) {
+    uint8_t b0 = text[2 * i];
+    uint8_t b1 = text[2 * i + 1];
+    Utf16Unit unit = big_endian ? (Utf16Unit)((b0 << 8) | b1) : (Utf16Unit)((b1 << 8) | b0);
+    if (unit == 0) break;
+    if (count == out_size) return;
+    work[count++] = unit;
+  }
+  PutUtf8(out, out_size, work, count);
+}
+
+// Encoding 0: the ANSI code page, at most 255 characters, then as much of it
+// as fits `out` in whole characters.
+static void AnsiToUtf8(char *out, size_t out_size, const uint8_t *text, size_t size) {
+  Utf16Unit wide[kAnsiUnits];
+  size_t units = ConvertAnsiToUtf16(wide, kAnsiUnits, reinterpret_cast<const char *>(text), size);
+  size_t keep = 0;
+  size_t bytes = 0;
+  while (keep < units && wide[keep] != 0) {
+    Utf16Unit u = wide[keep];
+    size_t take = 1;
+    size_t need = u < 0x80 ? 1 : u < 0x800 ? 2 : 3;
+    if (u >= 0xD800 && u < 0xDC00 && 1 < units - keep && wide[keep + 1] >= 0xDC00 && wide[keep + 1] < 0xE000) {
+      take = 2;
+      need = 4;
+    }
+    if (need > out_size - 1 - bytes) break;
+    bytes += need;
+    keep += take;
+  }
+  PutUtf8(out, out_size, wide, keep);
+}
+
+void DecodeTextFrame(char *out, size_t out_size, const uint8_t *data, size_t size, bool unsync) {
+  if (out_size == 0) return;
+  if (out_size > kId3ValueBytes) out_size = kId3ValueBytes;
+  memset(out, 0, out_size);
+  if (unsync) {
+    size_t window = size < kFrameWindowBytes ? size : kFrameWindowBytes;
+    memcpy(FrameCopy, data, window);
+    size = RemoveUnsynchronisation(FrameCopy, window, false);
+    data = FrameCopy;
+  }
+  if (size == 0) return;
+  const uint8_t *text = data + 1;
+  size_t text_size = size - 1;
+  switch (data[0]) {
+    case 0:
+      AnsiToUtf8(out, out_size, text, text_size);
+      break;
+    case 1:
+      Utf16ToUtf8(out, out_size, text, text_size / 2, true, false);
+      break;
+    case 2:
+      Utf16ToUtf8(out, out_size, text, text_size / 2, false, true);
+      break;
+    case 3: {
+      size_t limit = text_size < out_size - 1 ? text_size : out_size - 1;
+      const void *nul = memchr(text, 0, limit);
+      size_t length = nul != NULL ? (size_t)(static_cast<const uint8_t *>(nul) - text) : limit;
+      if (nul == NULL && text_size > limit) length = WithoutPartialCharacter(reinterpret_cast<const char *>(text), limit);
+      memcpy(out, text, length);
+      out[length] = 0;
+      break;
+    }
+    default:
+      break;  // unknown encoding: the value stays empty
+  }
+}
+
+// Which value a frame fills, or kSlotCount when it is not taken.
+static int TakeFrame(const uint8_t *id, int version, const bool found[kSlotCount]) {
+  if (id[0] != 'T') return kSlotCount;
+  if (memcmp(id, "TIT2", 4) == 0 && !found[kTitleSlot]) return kTitleSlot;
+  if (memcmp(id, "TPE1", 4) == 0 && !found[kArtistSlot]) return kArtistSlot;
+  if (memcmp(id, "TALB", 4) == 0 && !found[kAlbumSlot]) return kAlbumSlot;
+  if (!found[kYearSlot] &&
+      ((version >= 4 && memcmp(id, "TDRC", 4) == 0) || (version == 3 && memcmp(id, "TYER", 4) == 0))) {
+    return kYearSlot;
+  }
+  return kSlotCount;
+}
+
+static void FillRecord(TrackInfoRecord *record, char values[kSlotCount][kId3ValueBytes]) {
+  if (values[kTitleSlot][0] == 0) return;  // no title: artist, album and year are dropped too
+  ConvertUtf8ToUtf16(record->title, kTitleUnits, values[kTitleSlot], strlen(values[kTitleSlot]));
+  ConvertUtf8ToUtf16(record->artist, kArtistUnits, values[kArtistSlot], strlen(values[kArtistSlot]));
+  ConvertUtf8ToUtf16(record->album, kAlbumUnits, values[kAlbumSlot], strlen(values[kAlbumSlot]));
+  ConvertUtf8ToUtf16(record->year, kYearUnits, values[kYearSlot], strlen(values[kYearSlot]));
+}
+
+void ParseId3v2Tag(TrackInfoRecord *record, const uint8_t *block, size_t block_size) {
+  memset(record, 0, sizeof *record);
+  if (kId3HeaderBytes > block_size) return;
+  int version = block[3];
+  uint8_t flags = block[5];
+  size_t size = ReadSyncsafe(block + 6);
+  if (size > block_size - kId3HeaderBytes) size = block_size - kId3HeaderBytes;
+
+  // `area` holds `available` readable bytes of the frame area; `tag_end` is
+  // where the tag says its frames end (beyond `available` only when the
+  // unsynchronised copy had to be cut).
+  const uint8_t *area = block + kId3HeaderBytes;
+  size_t available = size;
+  size_t tag_end = size;
+  if (flags & 0x80) {
+    size_t copied = size < kTagCopyBytes ? size : kTagCopyBytes;
+    memcpy(TagCopy, area, copied);
+    available = RemoveUnsynchronisation(TagCopy, copied, true);
+    bool after_ff = copied > 0 && area[copied - 1] == 0xFF;
+    tag_end = available + UnsynchronisedLength(area + copied, size - copied, after_ff);
+    area = TagCopy;
+  }
+
+  uint64_t pos = 0;  // 64 bits: the extended header's sizes come from the file
+  if (flags & 0x40) {
+    if (4 > available) return;
+    if (version >= 4) {
+      pos = ReadSyncsafe(area);
+    } else {
+      pos = 4 + (uint64_t)ReadBigEndian32(area);
+      // Bytes 6-9 of the extended header: the padding, which the frames end before.
+      uint32_t padding = 10 > available ? 0 : ReadBigEndian32(area + 6);
+      tag_end = padding > tag_end ? 0 : tag_end - padding;
+    }
+  }
+  size_t limit = tag_end < available ? tag_end : available;
+
+  char values[kSlotCount][kId3ValueBytes];
+  memset(values, 0, sizeof values);
+  bool found[kSlotCount] = {false, false, false, false};
+  int frames = 0;
+  while (pos < tag_end && frames < kMaxFrames) {
+    ++frames;
+    if (pos >= limit) break;
+    const uint8_t *frame = area + pos;
+    size_t room = limit - (size_t)pos;
+    if (frame[0] == 0) break;  // padding
+    if (kFrameHeaderBytes > room) break;
+    uint8_t frame_flags = frame[9];
+    size_t frame_size = version >= 4 ? ReadSyncsafe(frame + 4) : ReadBigEndian32(frame + 4);
+    if (frame_size > room - kFrameHeaderBytes) break;
+    bool skip = version >= 4 ? (frame_flags & 0x0C) != 0 : (frame_flags & 0xC0) != 0;
+    bool unsync = version >= 4 && (frame_flags & 0x02) != 0;
+    int slot = skip ? kSlotCount : TakeFrame(frame, version, found);
+    if (slot != kSlotCount) {
+      found[slot] = true;  // the first frame of a kind wins, even an empty one
+      DecodeTextFrame(values[slot], kId3ValueBytes, frame + kFrameHeaderBytes, frame_size, unsync);
+      if (found[kTitleSlot] && found[kArtistSlot] && found[kAlbumSlot] && found[kYearSlot]) break;
+    }
+    pos += kFrameHeaderBytes + frame_size;
+  }
+  FillRecord(record, values);
+}

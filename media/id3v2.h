@@ -1,0 +1,39 @@
+// ID3v2.3 / ID3v2.4 tags: title, artist, album and year from the text frames
+// TIT2, TPE1, TALB and TDRC (version 4) or TYER (version 3).
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+#include "media/track_info.h"
+
+enum {
+  kId3HeaderBytes = 10,
+  kId3ValueBytes = 512,  // one value as UTF-8 with its terminator
+};
+
+// ((b0*128 + b1)*128 + b2)*128 + b3 over four bytes (all eight bits of each are used).
+uint32_t ReadSyncsafe(const uint8_t *bytes);
+
+// Undoes unsynchronisation in place: every 0x00 that directly follows a 0xFF
+// is dropped. Returns the bytes kept; with `zero_fill` the freed bytes at the
+// end are zeroed.
+size_t RemoveUnsynchronisation(uint8_t *data, size_t size, bool zero_fill);
+
+// Counted UTF-16 text given as bytes (two per unit, any alignment) -> a
+// NUL-terminated UTF-8 string in `out`. With `check_bom` a leading FE FF or FF
+// FE sets the byte order and is dropped. The text ends at its first zero unit.
+// Needing more than `out_size` bytes gives an empty string; needing exactly
+// `out_size` drops the last character. `out_size` is at most kId3ValueBytes.
+void Utf16ToUtf8(char *out, size_t out_size, const uint8_t *text, size_t units, bool check_bom, bool big_endian);
+
+// One text frame's data (encoding byte, then text) -> the frame's first string
+// as NUL-terminated UTF-8 in `out` (`out_size` is at most kId3ValueBytes).
+// Encoding 0 is read in the process's ANSI code page. An unsynchronised frame
+// is undone in a private copy; `data` is never written.
+void DecodeTextFrame(char *out, size_t out_size, const uint8_t *data, size_t size, bool unsync);
+
+// Clears the record and fills it from the tag in the `block_size` bytes at
+// `block` (10-byte tag header first). Reads stay inside both `block_size` and
+// the tag's own declared size; the block is never written. A tag without a
+// title leaves the record all zero.
+void ParseId3v2Tag(TrackInfoRecord *record, const uint8_t *block, size_t block_size);

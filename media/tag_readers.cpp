@@ -1,0 +1,25 @@
+// The tag readers' edge: fetch the library's tag data, hand it to the parsers.
+#include "media/tag_readers.h"
+
+#include "media/id3v2.h"
+#include "media/library_binding.h"
+#include "media/tag_lists.h"
+
+static void ReadTagList(uint32_t stream, DWORD type, TagListKind kind, TrackInfoRecord *record) {
+  const char *list = MediaChannelGetTags(stream, type);
+  if (list == NULL) return;
+  ParseTagList(record, list, TagListSize(list), kind);
+}
+
+void ReadVorbisComments(uint32_t stream, TrackInfoRecord *record) {
+  ReadTagList(stream, BASS_TAG_OGG, kVorbisCommentList, record);
+}
+
+void ReadApeTag(uint32_t stream, TrackInfoRecord *record) { ReadTagList(stream, BASS_TAG_APE, kApeTagList, record); }
+
+void ReadId3v2Tag(uint32_t stream, TrackInfoRecord *record) {
+  const uint8_t *block = reinterpret_cast<const uint8_t *>(MediaChannelGetTags(stream, BASS_TAG_ID3V2));
+  if (block == NULL) return;
+  // The library hands out the whole tag: its header and the size it declares.
+  ParseId3v2Tag(record, block, kId3HeaderBytes + (size_t)ReadSyncsafe(block + 6));
+}
