@@ -1,0 +1,458 @@
+// RIFF/WAVE header walks: format block, length, chunk budget, local and HTTP.
+#include <gtest/gtest.h>
+#include <stdint.h>
+#include <string.h>
+
+#include <vector>
+
+#include "media/riff_wave.h"
+
+namespace {
+
+typedef std::vector<uint8_t> Bytes;
+
+void Put16(Bytes *b, uint32_t v) {
+  b->push_back((uint8_t)v);
+  b->push_back((uint8_t)(v >> 8));
+}
+void Put32(Bytes *b, uint32_t v) {
+  Put16(b, v & 0xFFFF);
+  Put16(b, v >> 16);
+}
+void PutId(Bytes *b, const char *id) { b->insert(b->end(), id, id + 4); }
+
+void RiffHeader(Bytes *b, const char *form = "RIFF") {
+  PutId(b, form);
+  Put32(b, 0);  // never examined
+  PutId(b, "WAVE");
+}
+
+// A chunk with `size` in its header and `payload` bytes of filler after it.
+void Chunk(Bytes *b, const char *id, uint32_t size, uint32_t payload) {
+  PutId(b, id);
+  Put32(b, size);
+  b->insert(b->end(), payload, 0xAB);
+}
+void Chunk(Bytes *b, const char *id, uint32_t size) { Chunk(b, id, size, size); }
+
+struct Fmt {
+  uint16_t tag = 1;
+  uint16_t channels = 2;
+  uint32_t rate = 44100;
+  uint16_t bits = 16;
+  uint32_t sub_format = 0;
+  bool extensible_block = false;  // 40-byte chunk instead of 16
+};
+
+void FmtChunk(Bytes *b, const Fmt &f) {
+  PutId(b, "fmt ");
+  Put32(b, f.extensible_block ? 40 : 16);
+  Put16(b, f.tag);
+  Put16(b, f.channels);
+  Put32(b, f.rate);
+  Put32(b, f.rate * f.channels * (f.bits / 8));
+  Put16(b, f.channels * (f.bits / 8));
+  Put16(b, f.bits);
+  if (f.extensible_block) {
+    Put16(b, 22);
+    Put16(b, f.bits);
+    Put32(b, 3);
+    Put32(b, f.sub_format);
+    static const uint8_t rest[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    b->insert(b->end(), rest, rest + 12);
+  }
+}
+
+// The data chunk header; the samples themselves are not needed by the walk.
+void DataHeader(Bytes *b, uint32_t size) {
+  PutId(b, "data");
+  Put32(b, size);
+}
+
+Bytes Wave(const Fmt &f, uint32_t data_size) {
+  Bytes b;
+  RiffHeader(&b);
+  FmtChunk(&b, f);
+  DataHeader(&b, data_size);
+  return b;
+}
+
+// An in-memory file behind the local walk's seam, counting what is read.
+struct MemoryFile {
+  const Bytes *bytes;
+  int64_t position;
+  uint32_t reads;
+  uint32_t bytes_read;
+  uint32_t largest_read;
+};
+
+uint32_t MemoryRead(void *context, uint8_t *buffer, uint32_t count) {
+  MemoryFile *f = static_cast<MemoryFile *>(context);
+  ++f->reads;
+  if (count > f->largest_read) f->largest_read = count;
+  const int64_t size = (int64_t)f->bytes->size();
+  if (f->position >= size) return 0;
+  uint32_t n = count;
+  if ((int64_t)n > size - f->position) n = (uint32_t)(size - f->position);
+  memcpy(buffer, f->bytes->data() + f->position, n);
+  f->position += n;
+  f->bytes_read += n;
+  return n;
+}
+
+void MemorySeek(void *context, int32_t distance) {
+  MemoryFile *f = static_cast<MemoryFile *>(context);
+  if (f->position + distance < 0) return;  // like SetFilePointer: the position stays
+  f->position += distance;
+}
+
+const uint32_t kUntouched = 0xDEADBEEF;
+
+// Length from the local walk, or kUntouched when it fails.
+uint32_t LocalLength(const Bytes &b, MemoryFile *stats = nullptr) {
+  MemoryFile f = {&b, 0, 0, 0, 0};
+  WaveSeam seam = {&f, MemoryRead, MemorySeek};
+  uint32_t length = kUntouched;
+  const bool ok = WaveLengthFromSeam(&seam, &length);
+  EXPECT_EQ(ok, length != kUntouched);
+  if (stats != nullptr) *stats = f;
+  return length;
+}
+
+uint32_t HttpLength(const Bytes &b) {
+  uint32_t length = kUntouched;
+  const bool ok = WaveLengthFromResponse(b.data(), (uint32_t)b.size(), &length);
+  EXPECT_EQ(ok, length != kUntouched);
+  return length;
+}
+
+// Most rules are the same for both walks.
+void ExpectBoth(const Bytes &b, uint32_t expected) {
+  EXPECT_EQ(LocalLength(b), expected) << "local";
+  EXPECT_EQ(HttpLength(b), expected) << "http";
+}
+
+TEST(WaveLength, CanonicalHeader) {
+  Bytes b = Wave(Fmt(), 1764000);
+  ASSERT_EQ(b.size(), 44u);
+  ExpectBoth(b, 10000);
+}
+
+TEST(WaveLength, ThreeTruncatingDivisionsInSixtyFourBits) {
+  WaveFormatBlock f = {1, 2, 44100, 16, 0};
+  uint32_t ms = 0;
+  // 0xFFFFFFFF * 1000 overflows 32 bits; the product is formed in 64.
+  ASSERT_TRUE(WaveLengthMs(0xFFFFFFFFu, &f, &ms));
+  EXPECT_EQ(ms, 24347887u);
+  // Each division truncates: 1001000 / 3 = 333666, / 1 = 333666, / 1 = 333666.
+  f = {1, 1, 3, 8, 0};
+  ASSERT_TRUE(WaveLengthMs(1001, &f, &ms));
+  EXPECT_EQ(ms, 333666u);
+  // 12 bits count as one byte per sample, 20 as two.
+  f = {1, 1, 1000, 12, 0};
+  ASSERT_TRUE(WaveLengthMs(1000, &f, &ms));
+  EXPECT_EQ(ms, 1000u);
+  f = {1, 1, 1000, 20, 0};
+  ASSERT_TRUE(WaveLengthMs(1000, &f, &ms));
+  EXPECT_EQ(ms, 500u);
+}
+
+TEST(WaveLength, ZeroDivisorFailsAndLeavesTheLength) {
+  Fmt f;
+  f.rate = 0;
+  ExpectBoth(Wave(f, 1000), kUntouched);
+  f = Fmt();
+  f.channels = 0;
+  ExpectBoth(Wave(f, 1000), kUntouched);
+  f = Fmt();
+  f.bits = 4;  // shifts to 0 bytes per sample
+  ExpectBoth(Wave(f, 1000), kUntouched);
+  f.bits = 0;
+  ExpectBoth(Wave(f, 1000), kUntouched);
+}
+
+TEST(WaveFormat, SampleWidthsAndFloat) {
+  Fmt f;
+  f.channels = 1;
+  f.rate = 22050;
+  f.bits = 8;
+  ExpectBoth(Wave(f, 22050), 1000);
+  f = Fmt();
+  f.bits = 24;
+  ExpectBoth(Wave(f, 44100 * 2 * 3 * 5), 5000);
+  f.bits = 32;
+  ExpectBoth(Wave(f, 44100 * 2 * 4), 1000);
+  f.tag = 3;
+  f.rate = 96000;
+  ExpectBoth(Wave(f, 96000 * 2 * 4 * 3), 3000);
+}
+
+TEST(WaveFormat, ExtensibleBySubFormat) {
+  Fmt f;
+  f.tag = 0xFFFE;
+  f.extensible_block = true;
+  f.sub_format = 1;
+  ExpectBoth(Wave(f, 176400), 1000);
+  f.sub_format = 3;
+  ExpectBoth(Wave(f, 176400), 1000);
+  f.sub_format = 2;
+  ExpectBoth(Wave(f, 176400), kUntouched);
+}
+
+TEST(WaveFormat, OtherTagsRejected) {
+  for (uint16_t tag : {0, 2, 0x55, 0x11, 0xFFFF}) {
+    Fmt f;
+    f.tag = tag;
+    ExpectBoth(Wave(f, 176400), kUntouched);
+  }
+}
+
+TEST(WaveFormat, FloatTest) {
+  WaveFormatBlock f = {3, 2, 48000, 32, 0};
+  EXPECT_TRUE(WaveFormatIsFloat(&f));
+  f = {0xFFFE, 2, 48000, 32, 3};
+  EXPECT_TRUE(WaveFormatIsFloat(&f));
+  f = {0xFFFE, 2, 48000, 32, 1};
+  EXPECT_FALSE(WaveFormatIsFloat(&f));
+  f = {1, 2, 48000, 32, 3};  // the sub-format word counts only for the extensible tag
+  EXPECT_FALSE(WaveFormatIsFloat(&f));
+}
+
+// `before` chunks ahead of "fmt ", `between` chunks from "fmt " to "data".
+Bytes WaveWithChunks(int before, int between) {
+  Bytes b;
+  RiffHeader(&b);
+  for (int i = 0; i < before; ++i) Chunk(&b, "LIST", 6);
+  FmtChunk(&b, Fmt());
+  for (int i = 0; i < between; ++i) Chunk(&b, "junk", 2);
+  DataHeader(&b, 176400);
+  return b;
+}
+
+TEST(WaveChunks, FmtWithinTheFirstFiveChunks) {
+  ExpectBoth(WaveWithChunks(1, 0), 1000);
+  ExpectBoth(WaveWithChunks(4, 0), 1000);
+  ExpectBoth(WaveWithChunks(5, 0), kUntouched);
+}
+
+TEST(WaveChunks, NineSkipsSharedBetweenBothSearches) {
+  ExpectBoth(WaveWithChunks(4, 5), 1000);
+  ExpectBoth(WaveWithChunks(4, 6), kUntouched);
+  ExpectBoth(WaveWithChunks(0, 9), 1000);
+  ExpectBoth(WaveWithChunks(0, 10), kUntouched);
+  ExpectBoth(WaveWithChunks(2, 7), 1000);
+  ExpectBoth(WaveWithChunks(3, 7), kUntouched);
+}
+
+TEST(WaveChunks, RiffHeaderIsNotExamined) {
+  Bytes b;
+  RiffHeader(&b, "XXXX");
+  FmtChunk(&b, Fmt());
+  DataHeader(&b, 176400);
+  ExpectBoth(b, 1000);
+}
+
+TEST(WaveChunks, OddSizesTakeNoPadByte) {
+  Bytes b;
+  RiffHeader(&b);
+  Chunk(&b, "LIST", 3);  // "fmt " follows right after the three bytes
+  FmtChunk(&b, Fmt());
+  Chunk(&b, "odd ", 1);
+  DataHeader(&b, 176400);
+  ExpectBoth(b, 1000);
+
+  Bytes padded;
+  RiffHeader(&padded);
+  Chunk(&padded, "LIST", 3, 4);  // a pad byte puts every later header one byte off
+  FmtChunk(&padded, Fmt());
+  DataHeader(&padded, 176400);
+  ExpectBoth(padded, kUntouched);
+}
+
+TEST(WaveChunks, ZeroAndAllOnesSizes) {
+  Bytes b;
+  RiffHeader(&b);
+  Chunk(&b, "LIST", 0);
+  FmtChunk(&b, Fmt());
+  Chunk(&b, "fact", 0);
+  DataHeader(&b, 176400);
+  ExpectBoth(b, 1000);
+
+  // 0xFFFFFFFF moves back one byte locally and wraps over HTTP: no crash, no
+  // length from bytes that are not a chunk header.
+  Bytes huge;
+  RiffHeader(&huge);
+  Chunk(&huge, "LIST", 0xFFFFFFFFu, 8);
+  FmtChunk(&huge, Fmt());
+  DataHeader(&huge, 176400);
+  ExpectBoth(huge, kUntouched);
+
+  Bytes huge_between;
+  RiffHeader(&huge_between);
+  FmtChunk(&huge_between, Fmt());
+  Chunk(&huge_between, "junk", 0xFFFFFFFFu, 8);
+  DataHeader(&huge_between, 176400);
+  ExpectBoth(huge_between, kUntouched);
+
+  // A data size of all ones (a stream of unknown length) still gives a length.
+  ExpectBoth(Wave(Fmt(), 0xFFFFFFFFu), 24347887u);
+}
+
+TEST(WaveChunks, TruncatedHeadersFail) {
+  Bytes full = Wave(Fmt(), 176400);
+  for (size_t n = 0; n < full.size(); ++n) {
+    Bytes cut(full.begin(), full.begin() + n);
+    EXPECT_EQ(LocalLength(cut), kUntouched) << n;
+    EXPECT_EQ(HttpLength(cut), kUntouched) << n;
+  }
+  // The extensible block is cut before its sub-format word.
+  Fmt f;
+  f.tag = 0xFFFE;
+  f.extensible_block = true;
+  f.sub_format = 1;
+  Bytes ext = Wave(f, 176400);
+  Bytes cut(ext.begin(), ext.begin() + 20 + 26);
+  EXPECT_EQ(LocalLength(cut), kUntouched);
+  EXPECT_EQ(HttpLength(cut), kUntouched);
+}
+
+TEST(WaveChunks, TinyFileShorterThanTheFormatBlock) {
+  // 44-byte header and one 4-byte frame: the 40-byte block read runs into the
+  // end of the file, and the walk must still land on "data".
+  Bytes b = Wave(Fmt(), 4);
+  Put32(&b, 0x12345678);
+  ASSERT_EQ(b.size(), 48u);
+  ExpectBoth(b, 0);  // 4000 / 44100 truncates to 0
+  Fmt mono;
+  mono.channels = 1;
+  mono.rate = 1000;
+  mono.bits = 8;
+  Bytes ten = Wave(mono, 10);
+  ten.insert(ten.end(), 10, 0x80);
+  ExpectBoth(ten, 10);
+}
+
+TEST(WaveChunks, SkippedChunksAreNeverRead) {
+  Bytes b;
+  RiffHeader(&b);
+  Chunk(&b, "LIST", 1 << 20);
+  FmtChunk(&b, Fmt());
+  Chunk(&b, "junk", 1 << 20);
+  DataHeader(&b, 176400);
+  MemoryFile stats;
+  EXPECT_EQ(LocalLength(b, &stats), 1000u);
+  EXPECT_EQ(stats.largest_read, 40u);
+  EXPECT_LT(stats.bytes_read, 100u);
+}
+
+TEST(WaveHttp, ChunksBeforeFmtBoundedToTheFirstThousandBytes) {
+  // LIST at 12 with its size word at 16: the next identifier lies at 20 + size.
+  Bytes at_limit;
+  RiffHeader(&at_limit);
+  Chunk(&at_limit, "LIST", 980);
+  FmtChunk(&at_limit, Fmt());
+  DataHeader(&at_limit, 176400);
+  ExpectBoth(at_limit, 1000);
+
+  Bytes past;
+  RiffHeader(&past);
+  Chunk(&past, "LIST", 981);
+  FmtChunk(&past, Fmt());
+  DataHeader(&past, 176400);
+  EXPECT_EQ(HttpLength(past), kUntouched);
+  EXPECT_EQ(LocalLength(past), 1000u);  // a local file has no such bound
+
+  // The bound holds for later chunks before "fmt " too, not only the first.
+  Bytes second;
+  RiffHeader(&second);
+  Chunk(&second, "LIST", 500);
+  Chunk(&second, "JUNK", 500);
+  FmtChunk(&second, Fmt());
+  DataHeader(&second, 176400);
+  EXPECT_EQ(HttpLength(second), kUntouched);
+  EXPECT_EQ(LocalLength(second), 1000u);
+}
+
+TEST(WaveHttp, ChunksAfterFmtReachAnywhereInTheResponse) {
+  Bytes b;
+  RiffHeader(&b);
+  FmtChunk(&b, Fmt());
+  Chunk(&b, "junk", 60000);
+  DataHeader(&b, 176400);
+  EXPECT_EQ(HttpLength(b), 1000u);
+  // The data header lying past the received bytes fails instead of being read.
+  b.resize(b.size() - 1);
+  EXPECT_EQ(HttpLength(b), kUntouched);
+}
+
+TEST(WaveHttp, ShortResponseNeverReadsStaleBytes) {
+  // The buffer still holds an earlier response's valid header; the new
+  // response is 30 bytes and overwrites only its start.
+  uint8_t buffer[65536];
+  memset(buffer, 0, sizeof buffer);
+  Bytes earlier = Wave(Fmt(), 1764000);
+  memcpy(buffer, earlier.data(), earlier.size());
+  Fmt mono;
+  mono.channels = 1;
+  Bytes now = Wave(mono, 1764000);
+  now.resize(30);
+  memcpy(buffer, now.data(), now.size());
+  uint32_t length = kUntouched;
+  // Read past the response, the stale tail would complete the header.
+  EXPECT_TRUE(WaveLengthFromResponse(buffer, 65536, &length));
+  EXPECT_EQ(length, 20000u);
+  length = kUntouched;
+  EXPECT_FALSE(WaveLengthFromResponse(buffer, 30, &length));
+  EXPECT_EQ(length, kUntouched);
+}
+
+TEST(WaveHttp, NothingReadPastTheBuffer) {
+  // Chunk sizes that point to the very end of a full 65,536-byte response or
+  // beyond it, including offsets that wrap in 32 bits.
+  static uint8_t buffer[65536];
+  for (uint32_t size : {65536u - 44u, 65536u - 44u - 3u, 65536u - 44u - 4u, 65536u - 40u, 0xFFFFFFF0u, 0xFFFFFFFFu}) {
+    memset(buffer, 0, sizeof buffer);
+    Bytes b;
+    RiffHeader(&b);
+    FmtChunk(&b, Fmt());
+    PutId(&b, "junk");
+    Put32(&b, size);
+    memcpy(buffer, b.data(), b.size());
+    uint32_t length = kUntouched;
+    EXPECT_FALSE(WaveLengthFromResponse(buffer, sizeof buffer, &length)) << size;
+  }
+  // A data header in the last eight bytes is still read.
+  memset(buffer, 0, sizeof buffer);
+  Bytes b;
+  RiffHeader(&b);
+  FmtChunk(&b, Fmt());
+  PutId(&b, "junk");
+  Put32(&b, 65536u - 44u - 8u);
+  memcpy(buffer, b.data(), b.size());
+  memcpy(buffer + 65528, "data", 4);
+  buffer[65532] = 0x10;  // 0x2B110 = 176400
+  buffer[65533] = 0xB1;
+  buffer[65534] = 0x02;
+  uint32_t length = kUntouched;
+  EXPECT_TRUE(WaveLengthFromResponse(buffer, sizeof buffer, &length));
+  EXPECT_EQ(length, 1000u);
+}
+
+TEST(WaveFormatSearch, StopsAfterTheFormatBlock) {
+  // "fmt " and nothing after it: the format is found, no "data" is needed.
+  Bytes b;
+  FmtChunk(&b, Fmt());
+  MemoryFile f = {&b, 0, 0, 0, 0};
+  WaveSeam seam = {&f, MemoryRead, MemorySeek};
+  uint32_t skips = 0;
+  uint32_t fmt_size = 0;
+  WaveFormatBlock format;
+  ASSERT_TRUE(FindWaveFormat(&seam, &skips, &fmt_size, &format));
+  EXPECT_EQ(fmt_size, 16u);
+  EXPECT_EQ(format.channels, 2);
+  EXPECT_EQ(format.sample_rate, 44100u);
+  EXPECT_EQ(format.bits_per_sample, 16);
+  EXPECT_EQ(skips, 0u);
+}
+
+}  // namespace

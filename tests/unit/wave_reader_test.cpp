@@ -1,0 +1,119 @@
+// WAV-only query on real files: what reaches the host's title and length.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <stdio.h>
+#include <wchar.h>
+
+#include <string>
+#include <vector>
+
+#include "media/wave_reader.h"
+
+namespace {
+
+const int kHostLength = -777;
+const wchar_t kHostTitle[] = L"host title";
+
+class WaveFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t tmp[MAX_PATH];
+    GetTempPathW(MAX_PATH, tmp);
+    swprintf(dir_, MAX_PATH, L"%lswr%lu", tmp, GetCurrentProcessId());
+    CreateDirectoryW(dir_, NULL);
+  }
+  void TearDown() override {
+    for (const std::wstring &f : files_) DeleteFileW(f.c_str());
+    RemoveDirectoryW(dir_);
+  }
+  std::wstring Write(const wchar_t *name, const std::vector<unsigned char> &bytes) {
+    std::wstring path = std::wstring(dir_) + L"\\" + name;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(h, bytes.data(), (DWORD)bytes.size(), &written, NULL);
+    CloseHandle(h);
+    files_.push_back(path);
+    return path;
+  }
+  void Query(const std::wstring &file) {
+    wcscpy(title_, kHostTitle);
+    length_ = kHostLength;
+    ReadWaveHeader(file.c_str(), title_, &length_);
+  }
+  wchar_t dir_[MAX_PATH];
+  std::vector<std::wstring> files_;
+  wchar_t title_[MAX_PATH];
+  int length_;
+};
+
+// 44-byte PCM header: `tag`, 2 channels, 44,100 Hz, 16 bits, data size 1,764,000
+// (10,000 ms), with `lists` LIST chunks ahead of "fmt ".
+std::vector<unsigned char> Header(unsigned tag = 1, int lists = 0) {
+  std::vector<unsigned char> b = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+  for (int i = 0; i < lists; ++i) b.insert(b.end(), {'L', 'I', 'S', 'T', 2, 0, 0, 0, 'x', 'y'});
+  b.insert(b.end(), {'f', 'm', 't', ' ', 16, 0, 0, 0, (unsigned char)tag, (unsigned char)(tag >> 8), 2, 0,
+                     0x44, 0xAC, 0, 0, 0x10, 0xB1, 0x02, 0, 4, 0, 16, 0});
+  b.insert(b.end(), {'d', 'a', 't', 'a', 0xA0, 0xEA, 0x1A, 0});
+  return b;
+}
+
+TEST_F(WaveFiles, HeaderReadInFullGivesLengthAndTitle) {
+  Query(Write(L"Track 01.wav", Header()));
+  EXPECT_EQ(length_, 10000);
+  EXPECT_STREQ(title_, L"Track 01");
+  // A null title is allowed.
+  int length = 0;
+  ReadWaveHeader(files_.back().c_str(), NULL, &length);
+  EXPECT_EQ(length, 10000);
+}
+
+TEST_F(WaveFiles, MalformedHeaderLeavesBothAlone) {
+  Query(Write(L"sixth.wav", Header(1, 5)));
+  EXPECT_EQ(length_, kHostLength);
+  EXPECT_STREQ(title_, kHostTitle);
+  Query(Write(L"adpcm.wav", Header(2)));
+  EXPECT_EQ(length_, kHostLength);
+  EXPECT_STREQ(title_, kHostTitle);
+  std::vector<unsigned char> no_data = Header();
+  no_data.resize(36);
+  Query(Write(L"nodata.wav", no_data));
+  EXPECT_EQ(length_, kHostLength);
+  EXPECT_STREQ(title_, kHostTitle);
+}
+
+TEST_F(WaveFiles, MissingFileStillGetsItsTitle) {
+  Query(std::wstring(dir_) + L"\\missing song.wav");
+  EXPECT_EQ(length_, kHostLength);
+  EXPECT_STREQ(title_, L"missing song");
+  // Capital letters are not the HTTP way: a local path that does not open.
+  Query(L"HTTP://127.0.0.1:1/x.wav");
+  EXPECT_EQ(length_, kHostLength);
+  EXPECT_STREQ(title_, L"HTTP://127.0.0.1:1/x");
+}
+
+TEST_F(WaveFiles, UrlNeverGetsATitle) {
+  // Nothing listens on port 1: the connection is refused at once.
+  Query(L"http://127.0.0.1:1/x.wav");
+  EXPECT_EQ(length_, kHostLength);
+  EXPECT_STREQ(title_, kHostTitle);
+  Query(L"https://127.0.0.1:1/x.wav");
+  EXPECT_EQ(length_, kHostLength);
+  EXPECT_STREQ(title_, kHostTitle);
+  ReadWaveHeaderHttp(L"http://127.0.0.1:1/x.wav", NULL);  // returns before opening anything
+}
+
+TEST_F(WaveFiles, FormatOfFileForTheDetailsBox) {
+  std::vector<unsigned char> fmt_only = Header(3, 4);
+  fmt_only.resize(fmt_only.size() - 8);  // no "data" chunk
+  WaveFormatBlock format;
+  ASSERT_TRUE(ReadWaveFormatOfFile(Write(L"fmtonly.wav", fmt_only).c_str(), &format));
+  EXPECT_EQ(format.format_tag, 3);
+  EXPECT_EQ(format.channels, 2);
+  EXPECT_EQ(format.sample_rate, 44100u);
+  EXPECT_FALSE(ReadWaveFormatOfFile(Write(L"sixth.wav", Header(1, 5)).c_str(), &format));
+  EXPECT_FALSE(ReadWaveFormatOfFile((std::wstring(dir_) + L"\\missing.wav").c_str(), &format));
+  EXPECT_FALSE(ReadWaveFormatOfFile(Write(L"short.wav", {'R', 'I', 'F', 'F'}).c_str(), &format));
+}
+
+}  // namespace
