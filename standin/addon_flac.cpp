@@ -1,0 +1,8 @@
+// bassflac.dll: native FLAC.
+#include "standin/addon_interface.h"
+#include "standin/formats.h"
+
+static const AddOnFormat kFormats[] = {{"FLAC", OpenFlac, ReleaseStreamFacts}};
+static const AddOnTable kTable = {kAddOnInterfaceVersion, 1, kFormats};
+
+extern "C" const AddOnTable *__cdecl StandinAddOnFormats(void) { return &kTable; }

@@ -1,0 +1,8 @@
+// basswv.dll: WavPack.
+#include "standin/addon_interface.h"
+#include "standin/formats.h"
+
+static const AddOnFormat kFormats[] = {{"WavPack", OpenWavPack, ReleaseStreamFacts}};
+static const AddOnTable kTable = {kAddOnInterfaceVersion, 1, kFormats};
+
+extern "C" const AddOnTable *__cdecl StandinAddOnFormats(void) { return &kTable; }

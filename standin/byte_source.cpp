@@ -1,0 +1,49 @@
+#include "standin/byte_source.h"
+
+#include <string.h>
+
+bool ReadExact(const ByteSource *src, uint64_t offset, void *buf, uint32_t len) {
+  if (src->size != kSourceSizeUnknown) {
+    if (offset > src->size) return false;
+    if (len > src->size - offset) return false;
+  }
+  uint8_t *out = (uint8_t *)buf;
+  uint32_t done = 0;
+  while (done < len) {
+    uint32_t got = src->read_at(src->ctx, offset + done, out + done, len - done);
+    if (got == 0 || got > len - done) return false;
+    done += got;
+  }
+  return true;
+}
+
+uint32_t ReadUpTo(const ByteSource *src, uint64_t offset, void *buf, uint32_t len) {
+  if (src->size != kSourceSizeUnknown) {
+    if (offset >= src->size) return 0;
+    if (len > src->size - offset) len = (uint32_t)(src->size - offset);
+  }
+  uint8_t *out = (uint8_t *)buf;
+  uint32_t done = 0;
+  while (done < len) {
+    uint32_t got = src->read_at(src->ctx, offset + done, out + done, len - done);
+    if (got == 0 || got > len - done) break;
+    done += got;
+  }
+  return done;
+}
+
+static uint32_t MemoryReadAt(void *ctx, uint64_t offset, uint8_t *buf, uint32_t len) {
+  const MemorySource *mem = (const MemorySource *)ctx;
+  if (offset >= mem->size) return 0;
+  if (len > mem->size - offset) len = (uint32_t)(mem->size - offset);
+  memcpy(buf, mem->data + offset, len);
+  return len;
+}
+
+ByteSource MakeMemorySource(MemorySource *mem) {
+  ByteSource src;
+  src.ctx = mem;
+  src.read_at = MemoryReadAt;
+  src.size = mem->size;
+  return src;
+}

@@ -1,0 +1,47 @@
+// Read-at-offset seam between the format parsers and whatever holds the
+// bytes (a local file, an HTTP download, a memory block). The parsers see
+// nothing else of the platform, so they build on any compiler.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+static const uint64_t kSourceSizeUnknown = ~(uint64_t)0;
+
+struct ByteSource {
+  void *ctx;
+  // Copies up to len bytes at offset into buf; returns how many were copied
+  // (fewer at the end of the data or on a read failure).
+  uint32_t (*read_at)(void *ctx, uint64_t offset, uint8_t *buf, uint32_t len);
+  uint64_t size;  // total bytes, or kSourceSizeUnknown (a download without a length)
+};
+
+// True when all len bytes at offset were read. A known size is checked first,
+// so no read is ever asked for past the end.
+bool ReadExact(const ByteSource *src, uint64_t offset, void *buf, uint32_t len);
+
+// Reads up to len bytes; returns the count (stops at the end or a short read).
+uint32_t ReadUpTo(const ByteSource *src, uint64_t offset, void *buf, uint32_t len);
+
+// A source over a memory block (tests, in-memory streams).
+struct MemorySource {
+  const uint8_t *data;
+  size_t size;
+};
+ByteSource MakeMemorySource(MemorySource *mem);
+
+// Byte-order helpers over bytes already read.
+static inline uint16_t Le16(const uint8_t *p) { return (uint16_t)(p[0] | (p[1] << 8)); }
+static inline uint32_t Le32(const uint8_t *p) {
+  return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
+}
+static inline uint64_t Le64(const uint8_t *p) { return (uint64_t)Le32(p) | ((uint64_t)Le32(p + 4) << 32); }
+static inline uint16_t Be16(const uint8_t *p) { return (uint16_t)((p[0] << 8) | p[1]); }
+static inline uint32_t Be24(const uint8_t *p) { return ((uint32_t)p[0] << 16) | ((uint32_t)p[1] << 8) | p[2]; }
+static inline uint32_t Be32(const uint8_t *p) {
+  return ((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) | (uint32_t)p[3];
+}
+static inline uint64_t Be64(const uint8_t *p) { return ((uint64_t)Be32(p) << 32) | Be32(p + 4); }
+static inline uint32_t Syncsafe32(const uint8_t *p) {
+  return ((uint32_t)(p[0] & 0x7F) << 21) | ((uint32_t)(p[1] & 0x7F) << 14) | ((uint32_t)(p[2] & 0x7F) << 7) |
+         (uint32_t)(p[3] & 0x7F);
+}

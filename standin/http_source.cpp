@@ -1,0 +1,159 @@
+#include "standin/http_source.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+static const uint32_t kHeadMax = 16u * 1024 * 1024;  // most a parser may read from the start
+static const uint32_t kTailMax = 16u * 1024 * 1024;  // most one range request may bring
+static const uint32_t kTailMin = 64u * 1024;
+static const uint32_t kFarAhead = 1024u * 1024;       // past this, a read near the end goes by range
+static const DWORD kTimeoutMs = 15000;
+static const uint32_t kMaxTailFetches = 3;
+
+static bool CopyText(char *dst, size_t cap, const char *src) {
+  size_t len = strlen(src);
+  if (len >= cap) return false;
+  memcpy(dst, src, len + 1);
+  return true;
+}
+
+static DWORD StatusCode(HINTERNET request) {
+  DWORD status = 0, size = sizeof(status);
+  if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, NULL)) return 0;
+  return status;
+}
+
+static uint64_t ContentLength(HINTERNET request) {
+  char text[32];
+  DWORD size = sizeof(text) - 1;
+  if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, NULL)) return kSourceSizeUnknown;
+  text[size < sizeof(text) ? size : sizeof(text) - 1] = 0;
+  uint64_t value = 0;
+  bool digits = false;
+  for (const char *p = text; *p; ++p) {
+    if (*p < '0' || *p > '9') return kSourceSizeUnknown;
+    if (value > (kSourceSizeUnknown - 1 - 9) / 10) return kSourceSizeUnknown;
+    value = value * 10 + (uint64_t)(*p - '0');
+    digits = true;
+  }
+  return digits ? value : kSourceSizeUnknown;
+}
+
+static HINTERNET Request(HttpSource *hs, const char *headers) {
+  const DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_UI |
+                      INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES;
+  return InternetOpenUrlA(hs->session, hs->url, headers, headers != NULL ? (DWORD)-1L : 0, flags, 0);
+}
+
+// Reads up to len bytes of a response; fewer only at its end or on failure.
+static uint32_t ReadBody(HINTERNET request, uint8_t *buf, uint32_t len) {
+  uint32_t done = 0;
+  while (done < len) {
+    DWORD got = 0;
+    if (!InternetReadFile(request, buf + done, len - done, &got) || got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+// Extends the bytes from the start until they reach `want` (or the body ends).
+static void GrowHead(HttpSource *hs, uint64_t want) {
+  if (want > kHeadMax) want = kHeadMax;
+  while (!hs->head_done && hs->head_used < want) {
+    if (hs->head_used == hs->head_cap) {
+      uint32_t cap = hs->head_cap < 65536 ? 65536 : hs->head_cap * 2;
+      if (cap > kHeadMax) cap = kHeadMax;
+      if (cap == hs->head_cap) {
+        hs->head_done = true;
+        break;
+      }
+      uint8_t *grown = (uint8_t *)realloc(hs->head, cap);
+      if (grown == NULL) {
+        hs->head_done = true;
+        break;
+      }
+      hs->head = grown;
+      hs->head_cap = cap;
+    }
+    DWORD got = 0;
+    if (!InternetReadFile(hs->request, hs->head + hs->head_used, hs->head_cap - hs->head_used, &got) || got == 0) {
+      hs->head_done = true;
+      break;
+    }
+    hs->head_used += got;
+  }
+}
+
+// Fetches the resource from `from` to its end with a range request.
+static void FetchTail(HttpSource *hs, uint64_t from) {
+  ++hs->tail_fetches;
+  if (hs->length == kSourceSizeUnknown || from >= hs->length || hs->length - from > kTailMax) return;
+  uint32_t size = (uint32_t)(hs->length - from);
+  char headers[96];
+  snprintf(headers, sizeof(headers), "Range: bytes=%llu-\r\n", (unsigned long long)from);
+  HINTERNET request = Request(hs, headers);
+  if (request == NULL) return;
+  uint8_t *tail = StatusCode(request) == 206 ? (uint8_t *)malloc(size) : NULL;
+  if (tail != NULL && ReadBody(request, tail, size) == size) {
+    free(hs->tail);
+    hs->tail = tail;
+    hs->tail_pos = from;
+    hs->tail_size = size;
+  } else {
+    free(tail);
+  }
+  InternetCloseHandle(request);
+}
+
+static uint32_t HttpReadAt(void *ctx, uint64_t offset, uint8_t *buf, uint32_t len) {
+  HttpSource *hs = (HttpSource *)ctx;
+  bool near_end = hs->length != kSourceSizeUnknown && offset > (uint64_t)hs->head_used + kFarAhead;
+  if (near_end && (hs->tail == NULL || offset < hs->tail_pos) && hs->tail_fetches < kMaxTailFetches) {
+    uint64_t from = offset;
+    if (hs->length - from < kTailMin) from = hs->length > kTailMin ? hs->length - kTailMin : 0;
+    FetchTail(hs, from);
+  }
+  if (hs->tail != NULL && offset >= hs->tail_pos && offset - hs->tail_pos < hs->tail_size) {
+    uint64_t at = offset - hs->tail_pos;
+    if (len > hs->tail_size - at) len = (uint32_t)(hs->tail_size - at);
+    memcpy(buf, hs->tail + at, len);
+    return len;
+  }
+  if (near_end || offset >= kHeadMax) return 0;
+  if (len > kHeadMax - offset) len = (uint32_t)(kHeadMax - offset);
+  GrowHead(hs, offset + len);
+  if (offset >= hs->head_used) return 0;
+  if (len > hs->head_used - offset) len = (uint32_t)(hs->head_used - offset);
+  memcpy(buf, hs->head + offset, len);
+  return len;
+}
+
+bool OpenHttpSource(HttpSource *hs, const char *url, const char *agent, ByteSource *src) {
+  memset(hs, 0, sizeof(*hs));
+  if (url == NULL || !CopyText(hs->url, sizeof(hs->url), url)) return false;
+  if (!CopyText(hs->agent, sizeof(hs->agent), agent != NULL ? agent : "")) return false;
+  hs->session = InternetOpenA(hs->agent, INTERNET_OPEN_TYPE_PRECONFIG, NULL, NULL, 0);
+  if (hs->session == NULL) return false;
+  DWORD timeout = kTimeoutMs;
+  InternetSetOptionA(hs->session, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
+  InternetSetOptionA(hs->session, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
+  hs->request = Request(hs, NULL);
+  if (hs->request == NULL || StatusCode(hs->request) != 200) {
+    CloseHttpSource(hs);
+    return false;
+  }
+  hs->length = ContentLength(hs->request);
+  src->ctx = hs;
+  src->read_at = HttpReadAt;
+  src->size = hs->length;
+  return true;
+}
+
+void CloseHttpSource(HttpSource *hs) {
+  if (hs->request != NULL) InternetCloseHandle(hs->request);
+  if (hs->session != NULL) InternetCloseHandle(hs->session);
+  free(hs->head);
+  free(hs->tail);
+  memset(hs, 0, sizeof(*hs));
+}

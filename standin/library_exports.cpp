@@ -1,0 +1,289 @@
+// bass.dll: the thirteen operations the plug-in binds by name. Streams are
+// decode-only and measured when created: the format's opener reads what it
+// needs, the file or connection is closed, and the facts stay in a fixed
+// table until BASS_StreamFree or BASS_Free.
+#include <string.h>
+
+#include <type_traits>
+
+#include "media/bass_api.h"
+#include "standin/addon_registry.h"
+#include "standin/file_source.h"
+#include "standin/formats.h"
+#include "standin/http_source.h"
+
+extern "C" {
+BOOL WINAPI BASS_Init(int device, DWORD freq, DWORD flags, HWND win, const void *clsid);
+BOOL WINAPI BASS_Free(void);
+BOOL WINAPI BASS_SetConfig(DWORD option, DWORD value);
+BOOL WINAPI BASS_SetConfigPtr(DWORD option, const void *value);
+DWORD WINAPI BASS_PluginLoad(const char *file, DWORD flags);
+BOOL WINAPI BASS_PluginFree(DWORD plugin);
+DWORD WINAPI BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD flags);
+DWORD WINAPI BASS_StreamCreateURL(const char *url, DWORD offset, DWORD flags, void *proc, void *user);
+BOOL WINAPI BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO *info);
+QWORD WINAPI BASS_ChannelGetLength(DWORD handle, DWORD mode);
+double WINAPI BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);
+const char *WINAPI BASS_ChannelGetTags(DWORD handle, DWORD tags);
+BOOL WINAPI BASS_StreamFree(DWORD handle);
+}
+
+// The plug-in calls these through its own pointer types; a mismatch in
+// calling convention or arguments fails the build here.
+static_assert(std::is_same<decltype(&BASS_Init), BASS_Init_fn>::value, "BASS_Init");
+static_assert(std::is_same<decltype(&BASS_Free), BASS_Free_fn>::value, "BASS_Free");
+static_assert(std::is_same<decltype(&BASS_SetConfig), BASS_SetConfig_fn>::value, "BASS_SetConfig");
+static_assert(std::is_same<decltype(&BASS_SetConfigPtr), BASS_SetConfigPtr_fn>::value, "BASS_SetConfigPtr");
+static_assert(std::is_same<decltype(&BASS_PluginLoad), BASS_PluginLoad_fn>::value, "BASS_PluginLoad");
+static_assert(std::is_same<decltype(&BASS_PluginFree), BASS_PluginFree_fn>::value, "BASS_PluginFree");
+static_assert(std::is_same<decltype(&BASS_StreamCreateFile), BASS_StreamCreateFile_fn>::value, "StreamCreateFile");
+static_assert(std::is_same<decltype(&BASS_StreamCreateURL), BASS_StreamCreateURL_fn>::value, "StreamCreateURL");
+static_assert(std::is_same<decltype(&BASS_ChannelGetInfo), BASS_ChannelGetInfo_fn>::value, "ChannelGetInfo");
+static_assert(std::is_same<decltype(&BASS_ChannelGetLength), BASS_ChannelGetLength_fn>::value, "ChannelGetLength");
+static_assert(std::is_same<decltype(&BASS_ChannelBytes2Seconds), BASS_ChannelBytes2Seconds_fn>::value, "Bytes2Sec");
+static_assert(std::is_same<decltype(&BASS_ChannelGetTags), BASS_ChannelGetTags_fn>::value, "ChannelGetTags");
+static_assert(std::is_same<decltype(&BASS_StreamFree), BASS_StreamFree_fn>::value, "StreamFree");
+
+enum { kMaxStreams = 128 };  // slot numbers fit the low byte of a handle
+
+// Channel types reported in BASS_CHANNELINFO.ctype, one per format.
+static const DWORD kChannelTypes[] = {0,       0x10010, 0x10011, 0x10012, 0x10013,
+                                      0x10014, 0x10015, 0x10016, 0x10017};
+
+struct StreamSlot {
+  bool used;
+  DWORD handle;
+  DWORD flags;      // creation flags kept for ChannelGetInfo (float, decode)
+  int addon_slot;   // the add-on that opened it, -1 for the library's own formats
+  void (*release)(StreamFacts *facts);
+  StreamFacts facts;
+};
+
+static CRITICAL_SECTION g_lock;
+static bool g_initialised;
+static StreamSlot g_streams[kMaxStreams];
+static DWORD g_next_serial = 1;
+static char g_agent[256] = "Tandrel stand-in library";
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) InitializeCriticalSection(&g_lock);
+  if (reason == DLL_PROCESS_DETACH) DeleteCriticalSection(&g_lock);
+  return TRUE;
+}
+
+static StreamSlot *FindStream(DWORD handle) {
+  int slot = (int)(handle & 0xFF) - 1;
+  if (slot < 0 || slot >= kMaxStreams || !g_streams[slot].used || g_streams[slot].handle != handle) return NULL;
+  return &g_streams[slot];
+}
+
+static void ReleaseSlot(StreamSlot *s) {
+  s->release(&s->facts);
+  memset(s, 0, sizeof(*s));
+}
+
+static DWORD BytesPerSample(const StreamSlot *s) { return (s->flags & BASS_SAMPLE_FLOAT) ? 4 : 2; }
+
+// Tries the library's own formats found by their magic, then every add-on's
+// formats in load order, and MP3 (found by frame sync) last, so a file of an
+// add-on's format is never taken for stray MPEG frames.
+static DWORD OpenStream(const ByteSource *src, DWORD flags) {
+  static const FormatOpenFn kOwnByMagic[] = {OpenWav, OpenAiff, OpenOggVorbis};
+  StreamFacts facts;
+  ClearStreamFacts(&facts);
+  int addon_slot = -1;
+  void (*release)(StreamFacts *) = ReleaseStreamFacts;
+  bool opened = false;
+  for (FormatOpenFn open : kOwnByMagic) {
+    if (!opened) opened = open(src, &facts);
+  }
+  for (int slot = 0; slot < kMaxAddOns && !opened; ++slot) {
+    const AddOnTable *table = AddOnTableAt(slot);
+    if (table == NULL) continue;
+    for (uint32_t i = 0; i < table->count && !opened; ++i) {
+      if (table->formats[i].open == NULL || table->formats[i].release == NULL) continue;
+      opened = table->formats[i].open(src, &facts);
+      if (opened) {
+        addon_slot = slot;
+        release = table->formats[i].release;
+      }
+    }
+  }
+  if (!opened) opened = OpenMp3(src, &facts);
+  if (!opened) return 0;
+
+  // A download without a length has no known end, whatever its headers say.
+  if (src->size == kSourceSizeUnknown) facts.length_known = false;
+
+  for (int i = 0; i < kMaxStreams; ++i) {
+    StreamSlot *s = &g_streams[i];
+    if (s->used) continue;
+    s->used = true;
+    s->handle = (g_next_serial << 8) | (DWORD)(i + 1);
+    g_next_serial = (g_next_serial + 1) & 0xFFFFFF;
+    if (g_next_serial == 0) g_next_serial = 1;
+    s->flags = flags & (BASS_SAMPLE_FLOAT | BASS_STREAM_DECODE);
+    s->addon_slot = addon_slot;
+    s->release = release;
+    s->facts = facts;
+    return s->handle;
+  }
+  release(&facts);  // table full
+  return 0;
+}
+
+BOOL WINAPI BASS_Init(int, DWORD, DWORD, HWND, const void *) {
+  EnterCriticalSection(&g_lock);
+  BOOL ok = !g_initialised;  // a second call fails as "already", harmlessly
+  g_initialised = true;
+  LeaveCriticalSection(&g_lock);
+  return ok;
+}
+
+BOOL WINAPI BASS_Free(void) {
+  EnterCriticalSection(&g_lock);
+  BOOL was = g_initialised;
+  for (StreamSlot &s : g_streams) {
+    if (s.used) ReleaseSlot(&s);
+  }
+  g_initialised = false;
+  LeaveCriticalSection(&g_lock);
+  return was;
+}
+
+BOOL WINAPI BASS_SetConfig(DWORD, DWORD) { return TRUE; }
+
+BOOL WINAPI BASS_SetConfigPtr(DWORD option, const void *value) {
+  if (option != BASS_CONFIG_NET_AGENT) return FALSE;
+  EnterCriticalSection(&g_lock);
+  const char *text = value != NULL ? (const char *)value : "";
+  size_t len = strnlen(text, sizeof(g_agent) - 1);  // a longer agent is cut to the buffer
+  memcpy(g_agent, text, len);
+  g_agent[len] = 0;
+  LeaveCriticalSection(&g_lock);
+  return TRUE;
+}
+
+DWORD WINAPI BASS_PluginLoad(const char *file, DWORD flags) {
+  EnterCriticalSection(&g_lock);
+  DWORD handle = AddOnLoad(file, (flags & (DWORD)BASS_UNICODE) != 0);
+  LeaveCriticalSection(&g_lock);
+  return handle;
+}
+
+// Frees one add-on (handle 0: all of them) with the streams it opened.
+BOOL WINAPI BASS_PluginFree(DWORD plugin) {
+  EnterCriticalSection(&g_lock);
+  BOOL ok = FALSE;
+  for (int slot = 0; slot < kMaxAddOns; ++slot) {
+    DWORD handle = AddOnHandleAt(slot);
+    if (handle == 0 || (plugin != 0 && plugin != handle)) continue;
+    for (StreamSlot &s : g_streams) {
+      if (s.used && s.addon_slot == slot) ReleaseSlot(&s);
+    }
+    AddOnUnload(slot);
+    ok = TRUE;
+  }
+  LeaveCriticalSection(&g_lock);
+  return ok;
+}
+
+DWORD WINAPI BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD flags) {
+  EnterCriticalSection(&g_lock);
+  DWORD handle = 0;
+  if (g_initialised && file != NULL) {
+    if (mem) {
+      // Measured now, so the caller's block need not outlive the call here.
+      MemorySource block = {(const uint8_t *)file + offset, (size_t)length};
+      ByteSource src = MakeMemorySource(&block);
+      handle = OpenStream(&src, flags);
+    } else {
+      FileSource fs;
+      ByteSource src;
+      if (OpenFileSource(&fs, file, (flags & (DWORD)BASS_UNICODE) != 0, offset, length, &src)) {
+        handle = OpenStream(&src, flags);
+        CloseFileSource(&fs);
+      }
+    }
+  }
+  LeaveCriticalSection(&g_lock);
+  return handle;
+}
+
+DWORD WINAPI BASS_StreamCreateURL(const char *url, DWORD, DWORD flags, void *, void *) {
+  EnterCriticalSection(&g_lock);
+  DWORD handle = 0;
+  if (g_initialised && url != NULL) {
+    static HttpSource hs;  // large; one download at a time under the lock
+    ByteSource src;
+    if (OpenHttpSource(&hs, url, g_agent, &src)) {
+      handle = OpenStream(&src, flags);
+      CloseHttpSource(&hs);
+    }
+  }
+  LeaveCriticalSection(&g_lock);
+  return handle;
+}
+
+BOOL WINAPI BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO *info) {
+  EnterCriticalSection(&g_lock);
+  StreamSlot *s = FindStream(handle);
+  if (s != NULL && info != NULL) {
+    memset(info, 0, sizeof(*info));
+    info->freq = s->facts.freq;
+    info->chans = s->facts.chans;
+    info->flags = s->flags;
+    info->ctype = s->facts.format < sizeof(kChannelTypes) / sizeof(kChannelTypes[0]) ? kChannelTypes[s->facts.format] : 0;
+    info->origres = s->facts.origres;
+    info->plugin = s->addon_slot >= 0 ? AddOnHandleAt(s->addon_slot) : 0;
+    info->sample = 0;
+    info->filename = NULL;
+  }
+  LeaveCriticalSection(&g_lock);
+  return s != NULL && info != NULL;
+}
+
+QWORD WINAPI BASS_ChannelGetLength(DWORD handle, DWORD mode) {
+  EnterCriticalSection(&g_lock);
+  QWORD length = BASS_LENGTH_UNKNOWN;
+  StreamSlot *s = FindStream(handle);
+  if (s != NULL && mode == BASS_POS_BYTE && s->facts.length_known) {
+    QWORD frame_bytes = (QWORD)s->facts.chans * BytesPerSample(s);
+    // A frame count too large to express in bytes counts as unknown.
+    if (s->facts.frames <= (BASS_LENGTH_UNKNOWN - 1) / frame_bytes) length = s->facts.frames * frame_bytes;
+  }
+  LeaveCriticalSection(&g_lock);
+  return length;
+}
+
+double WINAPI BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
+  EnterCriticalSection(&g_lock);
+  double seconds = -1.0;
+  StreamSlot *s = FindStream(handle);
+  if (s != NULL) {
+    double bytes_per_second = (double)s->facts.freq * s->facts.chans * BytesPerSample(s);
+    seconds = (double)pos / bytes_per_second;
+  }
+  LeaveCriticalSection(&g_lock);
+  return seconds;
+}
+
+const char *WINAPI BASS_ChannelGetTags(DWORD handle, DWORD tags) {
+  EnterCriticalSection(&g_lock);
+  const char *block = NULL;
+  StreamSlot *s = FindStream(handle);
+  if (s != NULL) {
+    int kind = tags == BASS_TAG_ID3V2 ? kTagId3v2 : tags == BASS_TAG_OGG ? kTagVorbis : tags == BASS_TAG_APE ? kTagApe : -1;
+    if (kind >= 0) block = (const char *)s->facts.tags[kind].data;
+  }
+  LeaveCriticalSection(&g_lock);
+  return block;
+}
+
+BOOL WINAPI BASS_StreamFree(DWORD handle) {
+  EnterCriticalSection(&g_lock);
+  StreamSlot *s = FindStream(handle);
+  if (s != NULL) ReleaseSlot(s);
+  LeaveCriticalSection(&g_lock);
+  return s != NULL;
+}

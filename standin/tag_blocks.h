@@ -1,0 +1,40 @@
+// Tag blocks in the library's hand-out forms: the raw ID3v2 tag, and
+// "key=value" lists (NUL after each entry, an empty entry at the end) built
+// from Vorbis comments and APEv2 items.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+#include "standin/byte_source.h"
+#include "standin/stream_facts.h"
+
+// Total bytes an ID3v2 tag occupies from its 10-byte header on (footer
+// included), or 0 when the header is not a usable ID3v2 header.
+uint32_t Id3v2TagSpan(const uint8_t header[10]);
+
+// Reads the ID3v2 tag at offset when the source holds every byte of it.
+// Returns its span (0 when there is no tag header there); the block is filled
+// only for a complete tag that fits kMaxTagBlock.
+uint32_t LoadId3v2Tag(const ByteSource *src, uint64_t offset, TagBlock *out);
+
+// Turns a Vorbis comment body (vendor length, vendor, count, entries; all
+// lengths little-endian) into a list. False when the body is malformed.
+bool BuildVorbisCommentList(const uint8_t *body, size_t size, TagBlock *out);
+
+// An APEv2 tag whose footer ends exactly at end_offset.
+struct ApeTagPlace {
+  uint64_t start;       // first byte of the tag (its header when it has one)
+  uint64_t items_start; // first item
+  uint32_t items_size;  // bytes of items
+  uint32_t item_count;
+};
+// Finds an APEv2 footer ending at end_offset; false when there is none or its
+// sizes do not fit the bytes before it.
+bool FindApeTag(const ByteSource *src, uint64_t end_offset, ApeTagPlace *place);
+// Converts the text items of a found tag into a list.
+bool LoadApeItems(const ByteSource *src, const ApeTagPlace *place, TagBlock *out);
+
+// Where the audio ends once trailing tags are taken off: an ID3v1 tag
+// ("TAG", 128 bytes) and an APEv2 tag, in either order of presence. When an
+// APE tag is found and ape is not null, its place is stored there.
+uint64_t TrimTrailingTags(const ByteSource *src, uint64_t start, uint64_t end, ApeTagPlace *ape, bool *has_ape);

@@ -1,0 +1,144 @@
+// WavPack: the first block header gives the shape and total samples; an
+// APEv2 tag at the end gives the tags.
+#include <stdlib.h>
+#include <string.h>
+
+#include "standin/formats.h"
+#include "standin/tag_blocks.h"
+
+static const uint32_t kBlockSearch = 64 * 1024;
+static const uint32_t kMetadataRead = 64 * 1024;
+static const uint32_t kTailSearch = 1024 * 1024;
+
+static bool Fail(StreamFacts *out) {
+  ReleaseStreamFacts(out);
+  return false;
+}
+
+struct WavPackBlock {
+  uint32_t size;  // bytes after the first eight
+  uint16_t version;
+  uint64_t total_samples;  // ~0 when unknown
+  uint64_t block_index;
+  uint32_t block_samples;
+  uint32_t flags;
+};
+
+static bool ParseBlockHeader(const uint8_t p[32], WavPackBlock *b) {
+  if (memcmp(p, "wvpk", 4) != 0) return false;
+  b->size = Le32(p + 4);
+  b->version = Le16(p + 8);
+  if (b->version < 0x402 || b->version > 0x410 || b->size < 24) return false;
+  uint32_t total = Le32(p + 12);
+  if (total == 0xFFFFFFFFu) {
+    b->total_samples = ~(uint64_t)0;
+  } else {
+    b->total_samples = (uint64_t)total + ((uint64_t)p[11] << 32) - p[11];
+  }
+  b->block_index = (uint64_t)Le32(p + 16) + ((uint64_t)p[10] << 32);
+  b->block_samples = Le32(p + 20);
+  b->flags = Le32(p + 24);
+  return true;
+}
+
+// Samples from the last block found in the file's tail (for files written
+// without a total, e.g. from a pipe).
+static bool TotalFromLastBlock(const ByteSource *src, uint64_t audio_end, uint64_t *total) {
+  uint64_t span = audio_end < kTailSearch ? audio_end : kTailSearch;
+  uint8_t *buf = (uint8_t *)malloc(span ? (size_t)span : 1);
+  if (buf == NULL) return false;
+  bool found = false;
+  if (ReadExact(src, audio_end - span, buf, (uint32_t)span)) {
+    for (uint64_t i = span >= 32 ? span - 32 + 1 : 0; i-- > 0 && !found;) {
+      WavPackBlock b;
+      if (buf[i] != 'w' || !ParseBlockHeader(buf + i, &b) || b.block_samples == 0) continue;
+      *total = b.block_index + b.block_samples;
+      found = true;
+    }
+  }
+  free(buf);
+  return found;
+}
+
+bool OpenWavPack(const ByteSource *src, StreamFacts *out) {
+  static const uint32_t kRates[15] = {6000,  8000,  9600,  11025, 12000, 16000, 22050, 24000,
+                                      32000, 44100, 48000, 64000, 88200, 96000, 192000};
+  ClearStreamFacts(out);
+  uint64_t start = LoadId3v2Tag(src, 0, &out->tags[kTagId3v2]);
+
+  uint8_t *window = (uint8_t *)malloc(kBlockSearch + 32);
+  if (window == NULL) return Fail(out);
+  uint32_t got = ReadUpTo(src, start, window, kBlockSearch + 32);
+  WavPackBlock first;
+  uint64_t block_pos = 0;
+  bool found = false;
+  for (uint32_t i = 0; i + 32 <= got && !found; ++i) {
+    if (window[i] == 'w' && ParseBlockHeader(window + i, &first)) {
+      block_pos = start + i;
+      found = true;
+    }
+  }
+  free(window);
+  if (!found) return Fail(out);
+  if (first.flags & 0x80000000u) return Fail(out);  // DSD audio in WavPack is not measured here
+
+  uint32_t bytes_per_sample = (first.flags & 3) + 1;
+  uint32_t shift = (first.flags >> 13) & 0x1F;
+  uint32_t rate_index = (first.flags >> 23) & 0xF;
+  out->chans = (first.flags & 4) ? 1 : 2;
+  out->freq = rate_index < 15 ? kRates[rate_index] : 0;
+  out->origres = (first.flags & 0x80) ? 32 : bytes_per_sample * 8;
+  if (!(first.flags & 0x80) && shift < out->origres) out->origres -= shift;
+
+  // Metadata sub-blocks of the first block: channel count, odd sample rate.
+  uint32_t meta_size = first.size - 24;
+  if (meta_size > kMetadataRead) meta_size = kMetadataRead;
+  uint8_t *meta = (uint8_t *)malloc(meta_size ? meta_size : 1);
+  if (meta == NULL) return Fail(out);
+  meta_size = ReadUpTo(src, block_pos + 32, meta, meta_size);
+  uint32_t pos = 0;
+  while (pos <= meta_size && 2 <= meta_size - pos) {
+    uint32_t id = meta[pos];
+    uint32_t words = meta[pos + 1];
+    uint32_t head = 2;
+    if (id & 0x80) {  // large: three size bytes
+      if (4 > meta_size - pos) break;
+      words |= ((uint32_t)meta[pos + 2] << 8) | ((uint32_t)meta[pos + 3] << 16);
+      head = 4;
+    }
+    uint32_t stored = words * 2;
+    uint32_t length = (id & 0x40) && stored > 0 ? stored - 1 : stored;  // odd-size flag
+    pos += head;
+    if (stored > meta_size - pos) break;
+    const uint8_t *data = meta + pos;
+    uint32_t unique = id & 0x3F;
+    if (unique == 0x0D && length >= 1) {  // channel info: count first
+      uint32_t chans = data[0];
+      if (length == 6) chans = (data[0] | ((data[2] & 0xF) << 8)) + 1;
+      out->chans = chans;
+    } else if (unique == 0x27 && length >= 3) {  // sample rate
+      uint32_t rate = data[0] | ((uint32_t)data[1] << 8) | ((uint32_t)data[2] << 16);
+      if (length >= 4) rate |= (uint32_t)(data[3] & 0x7F) << 24;
+      out->freq = rate;
+    }
+    pos += stored;
+  }
+  free(meta);
+
+  uint64_t audio_end = src->size;
+  if (src->size != kSourceSizeUnknown) {
+    ApeTagPlace ape;
+    bool has_ape = false;
+    audio_end = TrimTrailingTags(src, block_pos, src->size, &ape, &has_ape);
+    if (has_ape) LoadApeItems(src, &ape, &out->tags[kTagApe]);
+  }
+  if (first.total_samples != ~(uint64_t)0) {
+    out->frames = first.total_samples;
+    out->length_known = true;
+  } else if (audio_end != kSourceSizeUnknown && TotalFromLastBlock(src, audio_end, &out->frames)) {
+    out->length_known = true;
+  }
+  out->format = kFormatWavPack;
+  if (!StreamShapeValid(out)) return Fail(out);
+  return true;
+}
