@@ -8,18 +8,46 @@
 // platform calls' int arguments exact.
 static const size_t kMaxInput = 0x3FFFFFFF;
 
-// Bytes of the longest run of whole UTF-8 characters whose UTF-16 form is
-// estimated to need at most `limit` units. A lead byte with fewer continuation
-// bytes than it announces is taken with those it has, as one replacement unit.
+// Bytes of a well-formed UTF-8 character starting at text[0] (0 when it is not
+// one), with the UTF-16 units it needs in *units.
+static size_t WellFormedUtf8(const unsigned char *text, size_t bytes, size_t *units) {
+  unsigned char lead = text[0];
+  *units = 1;
+  if (lead < 0x80) return 1;
+  size_t length;
+  unsigned char low = 0x80, high = 0xBF;  // range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;  // no encoded surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    *units = 2;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (length > bytes) return 0;
+  if (text[1] < low || text[1] > high) return 0;
+  for (size_t i = 2; i < length; ++i) {
+    if ((text[i] & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
+// Bytes of the longest run of whole UTF-8 characters whose UTF-16 form needs
+// at most `limit` units. A malformed byte is counted as one unit of its own,
+// never fewer than the platform makes of it, so the run always fits.
 static size_t Utf8PrefixFor(const unsigned char *text, size_t bytes, size_t limit) {
   size_t pos = 0;
   size_t units = 0;
   while (pos < bytes) {
-    unsigned char lead = text[pos];
-    size_t want = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    size_t length = 1;
-    while (length < want && length < bytes - pos && (text[pos + length] & 0xC0) == 0x80) ++length;
-    size_t needs = (want == 4 && length == 4 && lead < 0xF5) ? 2 : 1;
+    size_t needs;
+    size_t length = WellFormedUtf8(text + pos, bytes - pos, &needs);
+    if (length == 0) length = 1;
     if (needs > limit - units) break;
     units += needs;
     pos += length;
@@ -47,8 +75,8 @@ static size_t BoundedToUtf16(UINT code_page, Utf16Unit *out, size_t out_units, c
   size_t limit = capacity;
   size_t prefix = 0;
   int needed = 0;
-  // The estimate is exact for well-formed text; where the platform makes more
-  // units of a malformed run than estimated, shrink the estimate and retry.
+  // The estimate is exact for well-formed text; should the platform ever make
+  // more units of a run than estimated, shrink the estimate and retry.
   for (;;) {
     prefix = code_page == CP_UTF8 ? Utf8PrefixFor(raw, bytes, limit) : AnsiPrefixFor(raw, bytes, limit);
     if (prefix == 0) break;

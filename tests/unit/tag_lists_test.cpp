@@ -1,0 +1,153 @@
+// Vorbis-comment and APE key/value lists as the media library hands them out.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "media/tag_lists.h"
+
+namespace {
+
+// Entries, each NUL-terminated, then the empty string that ends the list.
+std::vector<char> List(std::initializer_list<std::string> entries) {
+  std::vector<char> list;
+  for (const std::string &entry : entries) {
+    list.insert(list.end(), entry.begin(), entry.end());
+    list.push_back('\0');
+  }
+  list.push_back('\0');
+  return list;
+}
+
+TrackInfoRecord Parse(const std::vector<char> &list, TagListKind kind) {
+  TrackInfoRecord record;
+  memset(&record, 0x55, sizeof record);  // a reader that finds a list clears everything first
+  EXPECT_EQ(TagListSize(list.data()), list.size());
+  ParseTagList(&record, list.data(), list.size(), kind);
+  return record;
+}
+
+TEST(TagList, FillsTheFourFields) {
+  TrackInfoRecord r = Parse(List({"ARTIST=A", "TITLE=T", "DATE=2017", "TRACKNUMBER=3"}), kVorbisCommentList);
+  EXPECT_STREQ(r.artist, L"A");
+  EXPECT_STREQ(r.title, L"T");
+  EXPECT_STREQ(r.year, L"2017");
+  EXPECT_STREQ(r.album, L"");
+  for (int i = 5; i < kYearUnits; ++i) EXPECT_EQ(r.year[i], 0) << i;
+
+  r = Parse(List({"Artist=Ключ", "Title=Песня \xE2\x80\x94 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\xB5", "Year=1999",
+                  "Album=Альбом"}),
+            kApeTagList);
+  EXPECT_STREQ(r.artist, L"\x041A\x043B\x044E\x0447");
+  EXPECT_STREQ(r.title, L"\x041F\x0435\x0441\x043D\x044F \x2014 \x65E5\x672C \xD83C\xDFB5");
+  EXPECT_STREQ(r.year, L"1999");
+  EXPECT_STREQ(r.album, L"\x0410\x043B\x044C\x0431\x043E\x043C");
+}
+
+TEST(TagList, KeysIgnoreCaseAndLaterEntriesWin) {
+  TrackInfoRecord r = Parse(List({"Title=One", "title=Two", "aRtIsT=X", "ARTIST=Y"}), kVorbisCommentList);
+  EXPECT_STREQ(r.title, L"Two");
+  EXPECT_STREQ(r.artist, L"Y");
+  r = Parse(List({"DATE=2001", "date=2002"}), kVorbisCommentList);
+  EXPECT_STREQ(r.year, L"2002");
+  EXPECT_STREQ(r.title, L"");
+}
+
+TEST(TagList, AlbumRuleDiffersByReader) {
+  // Vorbis comments: the first album with a value; an empty one does not block.
+  TrackInfoRecord r = Parse(List({"ALBUM=", "ALBUM=First", "album=Second"}), kVorbisCommentList);
+  EXPECT_STREQ(r.album, L"First");
+  // APE tags: the last album.
+  r = Parse(List({"Album=First", "Album=Second"}), kApeTagList);
+  EXPECT_STREQ(r.album, L"Second");
+}
+
+TEST(TagList, YearKeyDiffersByReader) {
+  TrackInfoRecord r = Parse(List({"YEAR=1999", "TITLE=T"}), kVorbisCommentList);
+  EXPECT_STREQ(r.year, L"");
+  r = Parse(List({"DATE=1999", "TITLE=T"}), kApeTagList);
+  EXPECT_STREQ(r.year, L"");
+  r = Parse(List({"Year=1999"}), kApeTagList);
+  EXPECT_STREQ(r.year, L"1999");
+}
+
+TEST(TagList, LongerKeysStartingWithATestedKeyAreOtherKeys) {
+  // What taggers write beside the real keys; none of it is artist, title, album or year.
+  TrackInfoRecord r = Parse(List({"ARTIST=Beatles", "ARTISTSORT=Beatles, The", "TITLE=Help!", "TITLESORT=Help",
+                                  "DATE=1965", "DATE_ORIGINAL=1964-01-01", "ALBUMARTIST=Various",
+                                  "ALBUMSORT=Help", "ALBUM=Help!"}),
+                            kVorbisCommentList);
+  EXPECT_STREQ(r.artist, L"Beatles");
+  EXPECT_STREQ(r.title, L"Help!");
+  EXPECT_STREQ(r.year, L"1965");
+  EXPECT_STREQ(r.album, L"Help!");
+
+  r = Parse(List({"ArtistSort=Beatles, The", "TitleSort=Help", "YearRecorded=1964", "Album Artist=V"}), kApeTagList);
+  EXPECT_STREQ(r.artist, L"");
+  EXPECT_STREQ(r.title, L"");
+  EXPECT_STREQ(r.year, L"");
+  EXPECT_STREQ(r.album, L"");
+}
+
+TEST(TagList, BareKeysAndEmptyValues) {
+  std::vector<char> list = List({"TITLE=Kept", "TITLE", "ARTIST=", "=", "", "TITLE=after the end"});
+  EXPECT_EQ(TagListSize(list.data()), 28u);  // up to the empty string
+  TrackInfoRecord r;
+  ParseTagList(&r, list.data(), list.size(), kVorbisCommentList);
+  EXPECT_STREQ(r.title, L"Kept");  // a key without "=" is not a title entry; the empty string ends the walk
+  EXPECT_STREQ(r.artist, L"");
+}
+
+TEST(TagList, EmptyListStillClearsTheRecord) {
+  TrackInfoRecord r = Parse(List({}), kApeTagList);
+  const TrackInfoRecord zero = {};
+  EXPECT_EQ(memcmp(&r, &zero, sizeof r), 0);
+}
+
+TEST(TagList, YearCapacityLeavesTheLastTwoUnitsZero) {
+  TrackInfoRecord r = Parse(List({"DATE=2017-05-12 10h1"}), kVorbisCommentList);  // 15 characters fit
+  EXPECT_STREQ(r.year, L"2017-05-12 10h1");
+  r = Parse(List({"DATE=2017-05-12 10h12"}), kVorbisCommentList);  // 16 do not: cut to 15
+  EXPECT_STREQ(r.year, L"2017-05-12 10h1");
+  r = Parse(List({"DATE=2017-05-12T10:00:00+02:00"}), kVorbisCommentList);
+  EXPECT_EQ(wcslen(r.year), 15u);
+  EXPECT_EQ(r.year[16], 0);
+  EXPECT_EQ(r.year[17], 0);
+}
+
+TEST(TagList, OverlongValuesEndInsideTheirField) {
+  std::string cyrillic;
+  for (int i = 0; i < 300; ++i) cyrillic += "\xD0\xAF";
+  std::string emoji;
+  for (int i = 0; i < 200; ++i) emoji += "\xF0\x9F\x8E\xB5";
+  TrackInfoRecord r = Parse(List({"ALBUM=" + std::string(1000, 'a'), "TITLE=" + cyrillic, "ARTIST=" + emoji,
+                                  "DATE=1"}),
+                            kVorbisCommentList);
+  EXPECT_EQ(wcslen(r.album), 255u);
+  EXPECT_EQ(wcslen(r.title), 255u);
+  EXPECT_EQ(r.title[254], 0x042F);
+  EXPECT_EQ(wcslen(r.artist), 254u);  // 127 pairs: the 128th pair would leave no room for the terminator
+  EXPECT_EQ(r.artist[253], 0xDFB5);
+  EXPECT_STREQ(r.year, L"1");  // the title did not run into the year
+}
+
+TEST(TagList, MalformedUtf8BecomesReplacementCharacters) {
+  TrackInfoRecord r = Parse(List({"TITLE=a\xFF" "b\xC3"}), kApeTagList);
+  EXPECT_STREQ(r.title, L"a\xFFFD" L"b\xFFFD");
+}
+
+TEST(TagList, RangeWithoutTheClosingEmptyString) {
+  // A range that stops inside an entry: the entry runs to the end of the range.
+  const char kData[] = "ARTIST=Abc\0TITLE=Song title";
+  TrackInfoRecord r;
+  ParseTagList(&r, kData, 11 + 10, kVorbisCommentList);
+  EXPECT_STREQ(r.artist, L"Abc");
+  EXPECT_STREQ(r.title, L"Song");
+  ParseTagList(&r, kData, 11 + 3, kVorbisCommentList);  // "TIT": no key
+  EXPECT_STREQ(r.title, L"");
+  EXPECT_STREQ(r.artist, L"Abc");
+}
+
+}  // namespace
