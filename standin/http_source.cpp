@@ -120,7 +120,8 @@ static uint32_t HttpReadAt(void *ctx, uint64_t offset, uint8_t *buf, uint32_t le
     memcpy(buf, hs->tail + at, len);
     return len;
   }
-  if (near_end || offset >= kHeadMax) return 0;
+  // A server that ignores ranges: read on from the start, within the cap.
+  if (offset >= kHeadMax) return 0;
   if (len > kHeadMax - offset) len = (uint32_t)(kHeadMax - offset);
   GrowHead(hs, offset + len);
   if (offset >= hs->head_used) return 0;

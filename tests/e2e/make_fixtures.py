@@ -1,0 +1,110 @@
+#!/usr/bin/env python3
+"""Makes real audio files with Debian's encoders for the end-to-end tests.
+
+Usage: make_fixtures.py OUTDIR
+
+Writes the files and OUTDIR/expected.json: for each file its sample rate,
+channel count, source bits (0 for lossy formats) and sample frames as the
+tools that made it report them (soxi -s, metaflac --show-total-samples), plus
+the tags written into it. DSF and DSDIFF files come from the small writers
+below, since no Debian tool writes them.
+"""
+import json
+import struct
+import subprocess
+import sys
+from pathlib import Path
+
+
+def run(*args):
+    return subprocess.run([str(a) for a in args], check=True, capture_output=True).stdout.decode().strip()
+
+
+def sox_tone(path, rate, chans, bits, seconds, encoding="signed-integer"):
+    run("sox", "-n", "-r", rate, "-c", chans, "-b", bits, "-e", encoding, path, "synth", seconds, "sine", "440", "vol", "0.5")
+    return int(run("soxi", "-s", path))
+
+
+def write_dsf(path, rate, chans, frames, title=None):
+    """DSF: 'DSD ' chunk, 'fmt ' chunk, 'data' chunk of 4096-byte blocks per channel, optional ID3v2 at the end."""
+    block = 4096
+    blocks = (frames + block * 8 - 1) // (block * 8)
+    data = bytes([0x69]) * (block * chans * blocks)  # 0x69: an idle DSD pattern
+    tag = b""
+    if title is not None:
+        text = b"\x03" + title.encode("utf-8")
+        frame = b"TIT2" + struct.pack(">I", len(text)) + b"\x00\x00" + text
+        tag = b"ID3\x03\x00\x00" + bytes([(len(frame) >> s) & 0x7F for s in (21, 14, 7, 0)]) + frame
+    data_chunk = b"data" + struct.pack("<Q", 12 + len(data)) + data
+    fmt = b"fmt " + struct.pack("<QIIIIIIQII", 52, 1, 0, 2 if chans == 2 else 1, chans, rate, 1, frames, block, 0)
+    total = 28 + len(fmt) + len(data_chunk) + len(tag)
+    metadata = 28 + len(fmt) + len(data_chunk) if tag else 0
+    head = b"DSD " + struct.pack("<QQQ", 28, total, metadata)
+    Path(path).write_bytes(head + fmt + data_chunk + tag)
+
+
+def write_dff(path, rate, chans, frames):
+    """DSDIFF: FRM8 form with FVER, PROP/SND (FS, CHNL, CMPR) and a DSD sound chunk."""
+    data = bytes([0x69]) * (frames // 8 * chans)
+
+    def chunk(cid, body):
+        return cid + struct.pack(">Q", len(body)) + body + (b"\0" if len(body) & 1 else b"")
+
+    ids = b"".join([b"SLFT", b"SRGT"][:chans]) if chans <= 2 else b"C000" * chans
+    prop = b"SND " + chunk(b"FS  ", struct.pack(">I", rate)) + chunk(b"CHNL", struct.pack(">H", chans) + ids) \
+        + chunk(b"CMPR", b"DSD " + b"\x0eNot Compressed\0")
+    body = b"DSD " + chunk(b"FVER", struct.pack(">I", 0x01050000)) + chunk(b"PROP", prop) + chunk(b"DSD ", data)
+    Path(path).write_bytes(b"FRM8" + struct.pack(">Q", len(body)) + body)
+
+
+def main():
+    out = Path(sys.argv[1])
+    out.mkdir(parents=True, exist_ok=True)
+    expected = {}
+
+    def add(name, rate, chans, bits, frames, **extra):
+        expected[name] = dict(rate=rate, chans=chans, bits=bits, frames=frames, **extra)
+
+    # PCM sources, several shapes.
+    add("pcm16.wav", 44100, 2, 16, sox_tone(out / "pcm16.wav", 44100, 2, 16, 2.5))
+    add("pcm24-96k-mono.wav", 96000, 1, 24, sox_tone(out / "pcm24-96k-mono.wav", 96000, 1, 24, 1.3))
+    add("float32.wav", 48000, 2, 32, sox_tone(out / "float32.wav", 48000, 2, 32, 0.7, "floating-point"))
+    add("pcm24-6ch.wav", 48000, 6, 24, sox_tone(out / "pcm24-6ch.wav", 48000, 6, 24, 0.4))
+    add("pcm8-8k.wav", 8000, 1, 8, sox_tone(out / "pcm8-8k.wav", 8000, 1, 8, 3.1, "unsigned-integer"))
+    add("tone.aiff", 22050, 2, 16, sox_tone(out / "tone.aiff", 22050, 2, 16, 1.7))
+    add("tone.aifc", 32000, 1, 16, sox_tone(out / "tone.aifc", 32000, 1, 16, 0.9))
+
+    src = out / "pcm16.wav"
+    frames = expected["pcm16.wav"]["frames"]
+
+    run("flac", "-s", "-f", "--tag=TITLE=Flac Title", "--tag=ARTIST=Flac Artist", "-o", out / "tone.flac", src)
+    add("tone.flac", 44100, 2, 16, int(run("metaflac", "--show-total-samples", out / "tone.flac")),
+        title="Flac Title", artist="Flac Artist")
+    run("flac", "-s", "-f", "-o", out / "hires.flac", out / "pcm24-96k-mono.wav")
+    add("hires.flac", 96000, 1, 24, int(run("metaflac", "--show-total-samples", out / "hires.flac")))
+
+    run("lame", "--quiet", "-b", "128", "--tt", "Mp3 Title", "--ta", "Mp3 Artist", "--id3v2-only", src, out / "cbr.mp3")
+    add("cbr.mp3", 44100, 2, 0, frames, title="Mp3 Title", artist="Mp3 Artist")
+    run("lame", "--quiet", "-V", "4", src, out / "vbr.mp3")
+    add("vbr.mp3", 44100, 2, 0, frames)
+    run("lame", "--quiet", "-b", "64", "-t", "-m", "m", "--resample", "22.05", src, out / "noinfo-mono.mp3")
+    add("noinfo-mono.mp3", 22050, 1, 0, frames // 2)
+
+    run("oggenc", "-Q", "-q", "2", "-t", "Ogg Title", "-a", "Ogg Artist", "-o", out / "tone.ogg", src)
+    add("tone.ogg", 44100, 2, 0, int(run("soxi", "-s", out / "tone.ogg")), title="Ogg Title", artist="Ogg Artist")
+
+    run("wavpack", "-q", "-y", "-w", "Title=Wv Title", "-w", "Artist=Wv Artist", src, "-o", out / "tone.wv")
+    add("tone.wv", 44100, 2, 16, frames, title="Wv Title", artist="Wv Artist")
+    run("wavpack", "-q", "-y", out / "pcm24-6ch.wav", "-o", out / "6ch.wv")
+    add("6ch.wv", 48000, 6, 24, expected["pcm24-6ch.wav"]["frames"])
+
+    write_dsf(out / "tone.dsf", 2822400, 2, 2822400 * 3 + 1000, title="Dsf Title")
+    add("tone.dsf", 2822400, 2, 1, 2822400 * 3 + 1000, title="Dsf Title")
+    write_dff(out / "tone.dff", 5644800, 2, 5644800 * 2)
+    add("tone.dff", 5644800, 2, 1, 5644800 * 2)
+
+    (out / "expected.json").write_text(json.dumps(expected, indent=1, sort_keys=True))
+
+
+if __name__ == "__main__":
+    main()
