@@ -1,0 +1,330 @@
+// ID3v2.3/2.4 tags crafted byte by byte: what taggers write and what they do not.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "media/id3v2.h"
+
+namespace {
+
+typedef std::vector<uint8_t> Bytes;
+
+Bytes Str(const std::string &s) { return Bytes(s.begin(), s.end()); }
+
+Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes &p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+Bytes Syncsafe(uint32_t v) {
+  return {(uint8_t)((v >> 21) & 0x7F), (uint8_t)((v >> 14) & 0x7F), (uint8_t)((v >> 7) & 0x7F), (uint8_t)(v & 0x7F)};
+}
+
+Bytes BigEndian(uint32_t v) { return {(uint8_t)(v >> 24), (uint8_t)(v >> 16), (uint8_t)(v >> 8), (uint8_t)v}; }
+
+// A frame with its size field written the version's way (or `size` as given).
+Bytes Frame(int version, const char *id, const Bytes &data, uint8_t flags2 = 0, int64_t size = -1) {
+  uint32_t n = size < 0 ? (uint32_t)data.size() : (uint32_t)size;
+  return Cat({Str(std::string(id, 4)), version >= 4 ? Syncsafe(n) : BigEndian(n), {0, flags2}, data});
+}
+
+Bytes Text(uint8_t encoding, const std::string &text) { return Cat({{encoding}, Str(text)}); }
+
+Bytes Tag(int version, uint8_t flags, const Bytes &body) {
+  return Cat({Str("ID3"), {(uint8_t)version, 0, flags}, Syncsafe((uint32_t)body.size()), body});
+}
+
+// Every 0xFF followed by 0x00 or a byte >= 0xE0 gets a 0x00 after it.
+Bytes Unsynchronise(const Bytes &in) {
+  Bytes out;
+  for (size_t i = 0; i < in.size(); ++i) {
+    out.push_back(in[i]);
+    if (in[i] == 0xFF && (i + 1 == in.size() || in[i + 1] == 0 || in[i + 1] >= 0xE0)) out.push_back(0);
+  }
+  return out;
+}
+
+TrackInfoRecord Parse(const Bytes &tag) {
+  TrackInfoRecord record;
+  memset(&record, 0x55, sizeof record);
+  Bytes untouched = tag;
+  ParseId3v2Tag(&record, tag.data(), tag.size());
+  EXPECT_EQ(tag, untouched) << "the library's block was written";
+  return record;
+}
+
+bool IsZero(const TrackInfoRecord &r) {
+  const TrackInfoRecord zero = {};
+  return memcmp(&r, &zero, sizeof r) == 0;
+}
+
+std::string Decode(const Bytes &data, bool unsync = false) {
+  char out[kId3ValueBytes + 8];
+  memset(out, '#', sizeof out);
+  DecodeTextFrame(out, kId3ValueBytes, data.data(), data.size(), unsync);
+  EXPECT_EQ(out[kId3ValueBytes], '#');
+  return out;
+}
+
+TEST(Id3v2, Version3TextFrames) {
+  TrackInfoRecord r = Parse(Tag(3, 0, Cat({Frame(3, "TIT2", Text(0, "Song")), Frame(3, "TPE1", Text(0, "Band")),
+                                           Frame(3, "TALB", Text(0, "Album")), Frame(3, "TYER", Text(0, "1999")),
+                                           Bytes(20, 0)})));
+  EXPECT_STREQ(r.title, L"Song");
+  EXPECT_STREQ(r.artist, L"Band");
+  EXPECT_STREQ(r.album, L"Album");
+  EXPECT_STREQ(r.year, L"1999");
+}
+
+TEST(Id3v2, YearFrameByVersion) {
+  Bytes frames4 = Cat({Frame(4, "TIT2", Text(3, "T")), Frame(4, "TYER", Text(3, "1990")),
+                       Frame(4, "TDRC", Text(3, "2017-05-12"))});
+  EXPECT_STREQ(Parse(Tag(4, 0, frames4)).year, L"2017-05-12");
+  Bytes frames3 = Cat({Frame(3, "TIT2", Text(0, "T")), Frame(3, "TDRC", Text(0, "2017"))});
+  EXPECT_STREQ(Parse(Tag(3, 0, frames3)).year, L"");
+  EXPECT_STREQ(Parse(Tag(3, 0, Cat({frames3, Frame(3, "TYER", Text(0, "2016"))}))).year, L"2016");
+}
+
+TEST(Id3v2, FirstFrameOfEachKindWinsEvenWhenEmpty) {
+  TrackInfoRecord r = Parse(Tag(3, 0, Cat({Frame(3, "TIT2", Text(0, "First")), Frame(3, "TPE1", Text(0, "")),
+                                           Frame(3, "TIT2", Text(0, "Second")), Frame(3, "TPE1", Text(0, "B"))})));
+  EXPECT_STREQ(r.title, L"First");
+  EXPECT_STREQ(r.artist, L"");
+  // An empty first title, or one in an unknown encoding, leaves no title: the record stays zero.
+  EXPECT_TRUE(IsZero(Parse(Tag(3, 0, Cat({Frame(3, "TPE1", Text(0, "B")), Frame(3, "TIT2", {}),
+                                          Frame(3, "TIT2", Text(0, "Late"))})))));
+  EXPECT_TRUE(IsZero(Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(4, "Odd")), Frame(4, "TIT2", Text(3, "Late"))})))));
+}
+
+TEST(Id3v2, CompressedAndEncryptedFramesAreSkipped) {
+  // A skipped frame does not count as found: the next title frame is taken.
+  TrackInfoRecord r = Parse(Tag(3, 0, Cat({Frame(3, "TIT2", Text(0, "zip"), 0x80), Frame(3, "TPE1", Text(0, "x"), 0x40),
+                                           Frame(3, "TIT2", Text(0, "Plain")), Frame(3, "TPE1", Text(0, "B"))})));
+  EXPECT_STREQ(r.title, L"Plain");
+  EXPECT_STREQ(r.artist, L"B");
+  r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, "zip"), 0x08), Frame(4, "TIT2", Text(3, "enc"), 0x04),
+                           Frame(4, "TIT2", Text(3, "Plain"), 0x40 /* grouping: not looked at */)})));
+  EXPECT_STREQ(r.title, L"Plain");
+  // Only a compressed or encrypted title: nothing.
+  EXPECT_TRUE(IsZero(Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, "zip"), 0x08), Frame(4, "TPE1", Text(3, "B"))})))));
+}
+
+TEST(Id3v2, Utf16Encodings) {
+  const Bytes le = {0x53, 0, 0xF8, 0, 0x6E, 0x04};  // "Sø" + U+046E
+  const Bytes be = {0, 0x53, 0, 0xF8, 0x04, 0x6E};
+  const std::string expect = "S\xC3\xB8\xD1\xAE";
+  EXPECT_EQ(Decode(Cat({{1, 0xFF, 0xFE}, le})), expect);
+  EXPECT_EQ(Decode(Cat({{1, 0xFE, 0xFF}, be})), expect);
+  EXPECT_EQ(Decode(Cat({{1}, le})), expect);                            // no mark: little-endian, first unit kept
+  EXPECT_EQ(Decode(Cat({{2}, be})), expect);
+  EXPECT_EQ(Decode(Cat({{2, 0xFE, 0xFF}, be})), "\xEF\xBB\xBF" + expect);  // encoding 2 keeps U+FEFF as text
+  EXPECT_EQ(Decode({1, 0xFF, 0xFE}), "");                               // a lone mark
+  EXPECT_EQ(Decode(Cat({{1, 0xFF, 0xFE}, le, {0x41}})), expect);        // odd byte count: the stray byte is dropped
+  EXPECT_EQ(Decode({1, 0x41}), "");                                     // less than one unit
+  EXPECT_EQ(Decode(Cat({{1, 0xFF, 0xFE}, le, {0, 0, 0x42, 0}})), expect);  // only the first string
+  EXPECT_EQ(Decode({1, 0x3C, 0xD8, 0xB5, 0xDF}), "\xF0\x9F\x8E\xB5");   // a surrogate pair
+  EXPECT_EQ(Decode({1, 0x3D, 0xD8, 0x41, 0}), "\xEF\xBF\xBD" "A");      // a lone surrogate
+}
+
+TEST(Id3v2, Utf8AndUnknownEncodings) {
+  EXPECT_EQ(Decode(Text(3, "\xE6\x97\xA5\xE6\x9C\xAC")), "\xE6\x97\xA5\xE6\x9C\xAC");
+  EXPECT_EQ(Decode(Cat({Text(3, "One"), {0}, Str("Two")})), "One");
+  EXPECT_EQ(Decode(Text(0, "Plain")), "Plain");
+  EXPECT_EQ(Decode(Cat({Text(0, "One"), {0}, Str("Two")})), "One");
+  EXPECT_EQ(Decode(Text(4, "Text")), "");
+  EXPECT_EQ(Decode(Text(0xFF, "Text")), "");
+  EXPECT_EQ(Decode({}), "");
+  EXPECT_EQ(Decode({3}), "");
+}
+
+TEST(Id3v2, OverlongValuesAreCutOrDropped) {
+  // UTF-8: at most 511 bytes, and never half a character.
+  EXPECT_EQ(Decode(Text(3, std::string(600, 'x'))), std::string(511, 'x'));
+  std::string euros;
+  for (int i = 0; i < 200; ++i) euros += "\xE2\x82\xAC";
+  EXPECT_EQ(Decode(Text(3, euros)), euros.substr(0, 510));
+
+  // UTF-16 needing more than 512 bytes: empty; exactly 512: the last character gives way.
+  Bytes a513 = {1}, a512 = {1};
+  for (int i = 0; i < 513; ++i) a513.insert(a513.end(), {0x61, 0});
+  for (int i = 0; i < 512; ++i) a512.insert(a512.end(), {0x61, 0});
+  EXPECT_EQ(Decode(a513), "");
+  EXPECT_EQ(Decode(a512), std::string(511, 'a'));
+  Bytes cyr256 = {1};  // 256 two-byte characters: 512 bytes
+  for (int i = 0; i < 256; ++i) cyr256.insert(cyr256.end(), {0x2F, 0x04});
+  std::string ya;
+  for (int i = 0; i < 255; ++i) ya += "\xD0\xAF";
+  EXPECT_EQ(Decode(cyr256), ya);
+  Bytes euro171 = {2};  // 513 bytes
+  for (int i = 0; i < 171; ++i) euro171.insert(euro171.end(), {0x20, 0xAC});
+  EXPECT_EQ(Decode(euro171), "");
+
+  // Encoding 0: at most 255 characters.
+  EXPECT_EQ(Decode(Text(0, std::string(300, 'q'))), std::string(255, 'q'));
+
+  // Through the record: every field ends inside its own units.
+  TrackInfoRecord r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, std::string(600, 't'))),
+                                           Frame(4, "TPE1", Text(3, euros)), Frame(4, "TDRC", Text(3, "2017-05-12T10:00:00")),
+                                           Frame(4, "TALB", Text(3, "A"))})));
+  EXPECT_EQ(wcslen(r.title), 255u);
+  EXPECT_EQ(wcslen(r.artist), 170u);
+  EXPECT_STREQ(r.year, L"2017-05-12T10:00:");  // 19 characters do not fit 18 units: cut to 17
+  EXPECT_STREQ(r.album, L"A");
+  r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, "T")), Frame(4, "TDRC", Text(3, "2017-05-12T10:00Z"))})));
+  EXPECT_STREQ(r.year, L"2017-05-12T10:00Z");  // 17 characters fit
+}
+
+TEST(Id3v2, AnsiCodePageText) {
+  if (GetACP() != 1251) GTEST_SKIP() << "needs ANSI code page 1251 (Cyrillic); this process has " << GetACP();
+  TrackInfoRecord r = Parse(Tag(3, 0, Cat({Frame(3, "TIT2", Text(0, "\xCF\xE5\xF1\xED\xFF")),
+                                           Frame(3, "TPE1", Text(0, "\xC3\xF0\xF3\xEF\xEF\xE0"))})));
+  EXPECT_STREQ(r.title, L"\x041F\x0435\x0441\x043D\x044F");
+  EXPECT_STREQ(r.artist, L"\x0413\x0440\x0443\x043F\x043F\x0430");
+}
+
+TEST(Id3v2, TagUnsynchronisation) {
+  // A v3 frame size of 255 puts FF in the header; the data hold FF FE and FF E0.
+  Bytes long_title = Cat({Text(0, "Title"), Bytes(250, 0)});
+  ASSERT_EQ(long_title.size(), 256u);
+  long_title.pop_back();
+  Bytes frames = Cat({Frame(3, "TIT2", long_title), Frame(3, "TPE1", {1, 0xFF, 0xFE, 0x41, 0, 0xE0, 0xFF}),
+                      Frame(3, "TALB", {3, 0xC3, 0xBF, 0xFF, 0xE0})});
+  Bytes tag = Tag(3, 0x80, Unsynchronise(frames));
+  ASSERT_NE(Unsynchronise(frames).size(), frames.size());
+  TrackInfoRecord r = Parse(tag);
+  EXPECT_STREQ(r.title, L"Title");
+  EXPECT_STREQ(r.artist, L"A\xFFE0");
+  EXPECT_EQ(r.album[0], 0xFF);  // "ÿ" then the malformed FF E0
+  // Whatever the version.
+  Bytes frames4 = Cat({Frame(4, "TPE1", {1, 0xFF, 0xFE, 0x42, 0}), Frame(4, "TIT2", {3, 0x54})});
+  r = Parse(Tag(4, 0x80, Unsynchronise(frames4)));
+  EXPECT_STREQ(r.title, L"T");
+  EXPECT_STREQ(r.artist, L"B");
+}
+
+TEST(Id3v2, FrameUnsynchronisation) {
+  // Version 4 flag 0x02: the frame's own data; its size counts the raw bytes.
+  Bytes data = Unsynchronise({1, 0xFF, 0xFE, 0x41, 0, 0xFF, 0xFE});
+  TrackInfoRecord r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", data, 0x02), Frame(4, "TPE1", Text(3, "B"))})));
+  EXPECT_STREQ(r.title, L"A\xFEFF");
+  EXPECT_STREQ(r.artist, L"B");
+  // Version 3 frames have no such flag: the bytes stay as they are.
+  r = Parse(Tag(3, 0, Frame(3, "TIT2", {3, 0x41, 0xFF, 0x00, 0x42}, 0x02)));
+  EXPECT_STREQ(r.title, L"A\xFFFD");
+}
+
+TEST(Id3v2, RemoveUnsynchronisation) {
+  uint8_t data[] = {0xFF, 0xFF, 0x00, 0x41, 0xFF, 0x00, 0x00, 0xFF};
+  EXPECT_EQ(RemoveUnsynchronisation(data, sizeof data, true), 6u);
+  const uint8_t expect[] = {0xFF, 0xFF, 0x41, 0xFF, 0x00, 0xFF, 0, 0};
+  EXPECT_EQ(memcmp(data, expect, sizeof data), 0);
+  uint8_t keep[] = {0xFF, 0x00, 0x7E};
+  EXPECT_EQ(RemoveUnsynchronisation(keep, 3, false), 2u);
+  EXPECT_EQ(keep[2], 0x7E);
+  EXPECT_EQ(RemoveUnsynchronisation(keep, 0, true), 0u);
+}
+
+TEST(Id3v2, ExtendedHeaders) {
+  Bytes frames = Cat({Frame(3, "TIT2", Text(0, "T")), Frame(3, "TYER", Text(0, "2001"))});
+  // Version 3: plain size without itself, two flag bytes, padding size; the frames end before the padding.
+  Bytes in_padding = Frame(3, "TPE1", Text(0, "Ghost"));
+  Bytes ext3 = Cat({BigEndian(6), {0, 0}, BigEndian((uint32_t)in_padding.size())});
+  TrackInfoRecord r = Parse(Tag(3, 0x40, Cat({ext3, frames, in_padding})));
+  EXPECT_STREQ(r.title, L"T");
+  EXPECT_STREQ(r.year, L"2001");
+  EXPECT_STREQ(r.artist, L"");
+  // With a CRC (size 10) and no padding.
+  Bytes ext3crc = Cat({BigEndian(10), {0x80, 0}, BigEndian(0), BigEndian(0x12345678)});
+  EXPECT_STREQ(Parse(Tag(3, 0x40, Cat({ext3crc, frames}))).title, L"T");
+  // Padding larger than the tag, an extended header past the end: no frames, no crash.
+  EXPECT_TRUE(IsZero(Parse(Tag(3, 0x40, Cat({Cat({BigEndian(6), {0, 0}, BigEndian(0xFFFFFFFF)}), frames})))));
+  EXPECT_TRUE(IsZero(Parse(Tag(3, 0x40, Cat({Cat({BigEndian(0xFFFFFFFF), {0, 0}, BigEndian(0)}), frames})))));
+  EXPECT_TRUE(IsZero(Parse(Tag(3, 0x40, {0, 0}))));
+
+  // Version 4: a syncsafe size that counts the whole extended header; the padding is not named.
+  Bytes frames4 = Cat({Frame(4, "TIT2", Text(3, "T4")), Bytes(30, 0)});
+  Bytes ext4 = Cat({Syncsafe(6), {1, 0}});
+  EXPECT_STREQ(Parse(Tag(4, 0x40, Cat({ext4, frames4}))).title, L"T4");
+  Bytes ext4crc = Cat({Syncsafe(12), {1, 0x20, 5, 1, 2, 3, 4, 5}});
+  EXPECT_STREQ(Parse(Tag(4, 0x40, Cat({ext4crc, frames4}))).title, L"T4");
+  EXPECT_TRUE(IsZero(Parse(Tag(4, 0x40, Cat({Syncsafe(0x0FFFFFFF), {1, 0}, frames4})))));
+
+  // Unsynchronised, with the padding counted after unsynchronisation.
+  Bytes body = Cat({ext3, Frame(3, "TIT2", {1, 0xFF, 0xFE, 0x55, 0}), in_padding});
+  r = Parse(Tag(3, 0xC0, Unsynchronise(body)));
+  EXPECT_STREQ(r.title, L"U");
+  EXPECT_STREQ(r.artist, L"");
+}
+
+TEST(Id3v2, WalkStopsAtPaddingAndAtFramesPastTheEnd) {
+  Bytes title = Frame(3, "TIT2", Text(0, "T"));
+  // Padding: a zero where an identifier would start.
+  EXPECT_STREQ(Parse(Tag(3, 0, Cat({title, Bytes(10, 0), Frame(3, "TPE1", Text(0, "B"))}))).artist, L"");
+  // Sizes reaching past the tag end, up to all ones; values found before stay.
+  // 19: one byte past the end (the frame's own 6 bytes and the 12 of the TALB frame).
+  for (uint32_t size : {19u, 1000u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+    TrackInfoRecord r = Parse(Tag(3, 0, Cat({title, Frame(3, "TPE1", Text(0, "Bands"), 0, size),
+                                            Frame(3, "TALB", Text(0, "A"))})));
+    EXPECT_STREQ(r.title, L"T") << size;
+    EXPECT_STREQ(r.album, L"") << size;
+  }
+  TrackInfoRecord r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, "T")), Cat({Str("TPE1"), {0xFF, 0xFF, 0xFF, 0xFF, 0, 0}})})));
+  EXPECT_STREQ(r.title, L"T");
+  // A frame ending exactly at the tag end is read; a header cut by the end is not.
+  EXPECT_STREQ(Parse(Tag(3, 0, title)).title, L"T");
+  EXPECT_STREQ(Parse(Tag(3, 0, Cat({title, Str("TPE1")}))).title, L"T");
+}
+
+TEST(Id3v2, ReadsStayInsideTheBlockAndTheDeclaredSize) {
+  Bytes tag = Tag(3, 0, Cat({Frame(3, "TIT2", Text(0, "T")), Frame(3, "TPE1", Text(0, "Band"))}));
+  // The block is shorter than the tag says: the frame cut by the block's end is not read.
+  TrackInfoRecord r;
+  ParseId3v2Tag(&r, tag.data(), tag.size() - 1);
+  EXPECT_STREQ(r.title, L"T");
+  EXPECT_STREQ(r.artist, L"");
+  // A declared size smaller than the data: frames after it are not read.
+  Bytes shorter = tag;
+  Bytes size = Syncsafe(12);
+  std::copy(size.begin(), size.end(), shorter.begin() + 6);
+  r = Parse(shorter);
+  EXPECT_STREQ(r.title, L"T");
+  EXPECT_STREQ(r.artist, L"");
+  // Fewer bytes than a tag header.
+  ParseId3v2Tag(&r, tag.data(), 9);
+  EXPECT_TRUE(IsZero(r));
+  // A declared size far beyond the block, with tag-level unsynchronisation.
+  Bytes huge = tag;
+  Bytes big = Syncsafe(0x0FFFFFFF);
+  std::copy(big.begin(), big.end(), huge.begin() + 6);
+  huge[5] = 0x80;
+  EXPECT_STREQ(Parse(huge).artist, L"Band");
+}
+
+TEST(Id3v2, ManyTinyFrames) {
+  Bytes body;
+  for (int i = 0; i < 20000; ++i) {
+    Bytes f = Frame(3, "TXXX", {});
+    body.insert(body.end(), f.begin(), f.end());
+  }
+  Bytes title = Frame(3, "TIT2", Text(0, "Last"));
+  body.insert(body.end(), title.begin(), title.end());
+  EXPECT_STREQ(Parse(Tag(3, 0, body)).title, L"Last");
+  EXPECT_STREQ(Parse(Tag(3, 0x80, body)).title, L"Last");
+}
+
+TEST(Id3v2, LargeUnsynchronisedTag) {
+  // Title first, then a picture-sized frame: more than the private copy holds.
+  Bytes picture(3 << 20, 0xFF);
+  Bytes tag = Tag(3, 0x80, Unsynchronise(Cat({Frame(3, "TIT2", Text(0, "Big")), Frame(3, "APIC", picture),
+                                              Frame(3, "TPE1", Text(0, "Late"))})));
+  TrackInfoRecord r = Parse(tag);
+  EXPECT_STREQ(r.title, L"Big");
+  EXPECT_STREQ(r.artist, L"");  // beyond the copy: not read
+}
+
+}  // namespace
