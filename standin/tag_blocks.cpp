@@ -18,7 +18,7 @@ uint32_t LoadId3v2Tag(const ByteSource *src, uint64_t offset, TagBlock *out) {
   uint8_t header[10];
   if (!ReadExact(src, offset, header, sizeof(header))) return 0;
   uint32_t span = Id3v2TagSpan(header);
-  if (span == 0 || span > kMaxTagBlock) return span;
+  if (span == 0 || span > kMaxTagBlock || out->data != NULL) return span;
   if (src->size != kSourceSizeUnknown && (offset > src->size || span > src->size - offset)) return span;
   // Zero bytes after the tag keep a reader that peeks a little past its end
   // inside the block.
@@ -29,7 +29,6 @@ uint32_t LoadId3v2Tag(const ByteSource *src, uint64_t offset, TagBlock *out) {
     free(data);
     return span;
   }
-  free(out->data);
   out->data = data;
   out->size = span;
   return span;
@@ -47,7 +46,7 @@ static void AppendEntry(uint8_t *list, uint32_t *used, uint32_t cap, const uint8
 }
 
 bool BuildVorbisCommentList(const uint8_t *body, size_t size, TagBlock *out) {
-  if (size > kMaxTagBlock) return false;
+  if (size > kMaxTagBlock || out->data != NULL) return false;
   size_t pos = 0;
   if (4 > size - pos) return false;
   uint32_t vendor_len = Le32(body + pos);
@@ -72,7 +71,6 @@ bool BuildVorbisCommentList(const uint8_t *body, size_t size, TagBlock *out) {
     pos += len;
   }
   list[used++] = 0;
-  free(out->data);
   out->data = list;
   out->size = used;
   return true;
@@ -102,7 +100,7 @@ bool FindApeTag(const ByteSource *src, uint64_t end_offset, ApeTagPlace *place) 
 
 bool LoadApeItems(const ByteSource *src, const ApeTagPlace *place, TagBlock *out) {
   uint32_t size = place->items_size;
-  if (size > kMaxTagBlock) return false;
+  if (size > kMaxTagBlock || out->data != NULL) return false;
   uint8_t *items = (uint8_t *)malloc(size + 1);
   if (items == NULL) return false;
   if (!ReadExact(src, place->items_start, items, size)) {
@@ -146,7 +144,6 @@ bool LoadApeItems(const ByteSource *src, const ApeTagPlace *place, TagBlock *out
   }
   list[used++] = 0;
   free(items);
-  free(out->data);
   out->data = list;
   out->size = used;
   return true;

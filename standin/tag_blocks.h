@@ -1,6 +1,8 @@
 // Tag blocks in the library's hand-out forms: the raw ID3v2 tag, and
 // "key=value" lists (NUL after each entry, an empty entry at the end) built
-// from Vorbis comments and APEv2 items.
+// from Vorbis comments and APEv2 items. Every loader fills an empty block
+// (data null) and leaves a filled one as it is, so a second tag of the same
+// kind never replaces or leaks the first.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
