@@ -1,0 +1,301 @@
+"""The file information query through the host: length, title and the artist/album/year block,
+for files tagged by real taggers, for URLs, and for the cases where nothing can be read."""
+import shutil
+import struct
+import subprocess
+
+import pytest
+from mutagen.apev2 import APEv2
+from mutagen.id3 import ID3, TALB, TDRC, TIT2, TPE1, TYER
+
+from conftest import install_host, query
+
+SECONDS = 1.5
+LOSSLESS_MS = 1500  # 66150 frames at 44.1 kHz
+
+
+def run(*args):
+    subprocess.run([str(a) for a in args], check=True, capture_output=True)
+
+
+@pytest.fixture(scope="session")
+def sources(tmp_path_factory):
+    """One untagged tone in every format the tests tag."""
+    d = tmp_path_factory.mktemp("sources")
+    run("sox", "-n", "-r", 44100, "-c", 2, "-b", 16, d / "tone.wav", "synth", SECONDS, "sine", 440, "vol", 0.5)
+    run("flac", "-s", "-f", "-o", d / "tone.flac", d / "tone.wav")
+    run("oggenc", "-Q", "-q", 2, "-o", d / "tone.ogg", d / "tone.wav")
+    run("lame", "--quiet", "-b", 128, d / "tone.wav", d / "tone.mp3")
+    run("wavpack", "-q", "-y", d / "tone.wav", "-o", d / "tone.wv")
+    return d
+
+
+@pytest.fixture
+def fresh(sources, tmp_path):
+    """fresh("flac", "name") copies the untagged tone to tmp_path/name.flac."""
+    def make(ext, name="track"):
+        path = tmp_path / f"{name}.{ext}"
+        shutil.copy(sources / f"tone.{ext}", path)
+        return path
+    return make
+
+
+def id3(path, version, encoding, title=None, artist=None, album=None, year=None, year_frame=TDRC):
+    tags = ID3()
+    for frame, value in ((TIT2, title), (TPE1, artist), (TALB, album), (year_frame, year)):
+        if value is not None:
+            tags.add(frame(encoding=encoding, text=value))
+    tags.save(path, v2_version=version)
+
+
+def ape(path, **items):
+    tags = APEv2()
+    for key, value in items.items():
+        tags[key] = value
+    tags.save(path)
+
+
+def wav_bytes(rate, channels, bits, frames):
+    data = b"\x01" * (frames * channels * bits // 8)
+    fmt = struct.pack("<HHIIHH", 1, channels, rate, rate * channels * bits // 8, channels * bits // 8, bits)
+    body = b"WAVE" + b"fmt " + struct.pack("<I", len(fmt)) + fmt + b"data" + struct.pack("<I", len(data)) + data
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+def syncsafe(n):
+    return bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F])
+
+
+def id3_header(version, flags, size):
+    return b"ID3" + bytes([version, 0, flags]) + syncsafe(size)
+
+
+def raw_frames(version, frames):
+    out = b""
+    for fid, data in frames:
+        size = syncsafe(len(data)) if version >= 4 else struct.pack(">I", len(data))
+        out += fid.encode() + size + b"\0\0" + data
+    return out
+
+
+def raw_id3(version, frames):
+    body = raw_frames(version, frames) + bytes(32)
+    return id3_header(version, 0, len(body)) + body
+
+
+def prepend(path, tag):
+    path.write_bytes(tag + path.read_bytes())
+
+
+def tags_of(row):
+    return row["title"], row["artist"], row["album"], row["year"], row["block"]
+
+
+# ---- Vorbis comments and APE tags ------------------------------------------------------------------
+
+def test_vorbis_comments_in_flac_and_ogg(host, fresh):
+    flac = fresh("flac", "Band - Song")
+    run("metaflac", "--set-tag=TITLE=Песня", "--set-tag=ARTIST=Группа", "--set-tag=ALBUM=Альбом",
+        "--set-tag=DATE=2017", "--set-tag=ARTISTSORT=Группа, The", "--set-tag=TITLESORT=Песня (sort)",
+        "--set-tag=ALBUMARTIST=Various", "--set-tag=DATE_ORIGINAL=1999-01-01", flac)
+    ogg = fresh("ogg")
+    run("vorbiscomment", "-w", "-t", "title=日本語のタイトル", "-t", "Artist=Ogg 🎵 Artist", "-t", "ALBUM=",
+        "-t", "ALBUM=Second album", "-t", "YEAR=1990", "-t", "date=2001-02-03", ogg)
+    f, o = query(host, flac, ogg)
+    assert tags_of(f) == ("Песня", "Группа", "Альбом", "2017", True)
+    assert f["length_ms"] == LOSSLESS_MS
+    assert tags_of(o) == ("日本語のタイトル", "Ogg 🎵 Artist", "Second album", "2001-02-03", True)
+    assert abs(o["length_ms"] - LOSSLESS_MS) <= 50
+
+
+def test_ape_tags_in_mp3_and_wavpack(host, fresh, sources, tmp_path):
+    mp3 = fresh("mp3", "ape only")
+    ape(mp3, Title="Ape Title", Artist="Ape Artist", Album="Ape Album", Year="1984", Date="2020",
+        ArtistSort="Artist, Ape", TitleSort="Title, Ape")
+    wv = tmp_path / "made by wavpack.wv"
+    run("wavpack", "-q", "-y", "-w", "Title=Wv Название", "-w", "Artist=Wv Artist", "-w", "Year=2001",
+        sources / "tone.wav", "-o", wv)
+    m, w = query(host, mp3, wv)
+    assert tags_of(m) == ("Ape Title", "Ape Artist", "Ape Album", "1984", True)  # APE's year key is Year
+    assert tags_of(w) == ("Wv Название", "Wv Artist", "", "2001", True)
+    assert w["length_ms"] == LOSSLESS_MS
+
+
+def test_ape_reader_runs_before_id3v2_and_replaces_what_it_found(host, fresh):
+    both = fresh("mp3", "both")
+    id3(both, 3, 1, title="Id3 Title", artist="Id3 Artist", year="1999", year_frame=TYER)
+    ape(both, Title="Ape Title", Album="Ape Album")
+    no_ape_title = fresh("mp3", "ape without title")
+    id3(no_ape_title, 4, 3, title="Id3 Title", artist="Id3 Artist", album="Id3 Album")
+    ape(no_ape_title, Artist="Ape Artist", Year="1970")
+    b, n = query(host, both, no_ape_title)
+    assert tags_of(b) == ("Ape Title", "", "", "", False)  # no APE artist: nothing published
+    assert tags_of(n) == ("Id3 Title", "Id3 Artist", "Id3 Album", "", True)
+
+
+# ---- ID3v2 --------------------------------------------------------------------------------------
+
+def test_id3v23_written_by_id3v2_tool_and_mutagen(host, fresh):
+    latin = fresh("mp3", "latin")
+    run("id3v2", "--id3v2-only", "-t", "Song", "-a", "Band", "-A", "Album", "-y", "1999", latin)
+    utf16 = fresh("mp3", "utf16")
+    id3(utf16, 3, 1, title="Привет, мир", artist="Группа ☃", album="日本", year="2005", year_frame=TYER)
+    l, u = query(host, latin, utf16)
+    assert tags_of(l) == ("Song", "Band", "Album", "1999", True)
+    assert tags_of(u) == ("Привет, мир", "Группа ☃", "日本", "2005", True)
+    assert abs(l["length_ms"] - LOSSLESS_MS) <= 50
+
+
+def test_id3v24_utf8_takes_the_year_from_tdrc(host, fresh):
+    v4 = fresh("mp3", "v4")
+    id3(v4, 4, 3, title="🎵 Emoji title 🎶", artist="Артист", album="Album", year="2017-05-12")
+    # Taggers will not put TYER into a v2.4 tag or TDRC into a v2.3 one; the bytes can.
+    tyer4 = fresh("mp3", "v4 tyer")
+    prepend(tyer4, raw_id3(4, [("TYER", b"\x031999"), ("TIT2", b"\x03T"), ("TPE1", b"\x03A")]))
+    tdrc3 = fresh("mp3", "v3 tdrc")
+    prepend(tdrc3, raw_id3(3, [("TDRC", b"\x002017"), ("TIT2", b"\x00T"), ("TPE1", b"\x00A")]))
+    a, b, c = query(host, v4, tyer4, tdrc3)
+    assert tags_of(a) == ("🎵 Emoji title 🎶", "Артист", "Album", "2017-05-12", True)
+    assert tags_of(b) == ("T", "A", "", "", True)
+    assert tags_of(c) == ("T", "A", "", "", True)
+
+
+def test_unsynchronised_tag_from_the_library(host, fresh):
+    # Whole-tag unsynchronisation: FF 00 pairs in the UTF-16 marks and in a frame size of 255.
+    title = b"\x01\xff\xfe" + "Ünsync".encode("utf-16-le")
+    artist = b"\x01\xff\xfe" + "Artist".encode("utf-16-le") + b"\x00" * (255 - 15)
+    frames = raw_frames(3, [("TIT2", title), ("TPE1", artist)])
+    body = bytearray()
+    for i, byte in enumerate(frames):
+        body.append(byte)
+        if byte == 0xFF and (i + 1 == len(frames) or frames[i + 1] == 0 or frames[i + 1] >= 0xE0):
+            body.append(0)
+    mp3 = fresh("mp3", "unsync")
+    prepend(mp3, id3_header(3, 0x80, len(body)) + bytes(body))
+    [r] = query(host, mp3)
+    assert tags_of(r) == ("Ünsync", "Artist", "", "", True)
+
+
+def test_id3v2_title_only_and_artist_only(host, fresh):
+    title_only = fresh("mp3", "title only")
+    id3(title_only, 4, 3, title="Just a title", album="Album")
+    artist_only = fresh("mp3", "artist only")
+    id3(artist_only, 4, 3, artist="Nobody", year="2000")
+    t, a = query(host, title_only, artist_only)
+    assert tags_of(t) == ("Just a title", "", "", "", False)
+    assert tags_of(a) == ("artist only", "", "", "", False)
+
+
+# ---- limits -------------------------------------------------------------------------------------
+
+def test_overlong_values_are_cut_inside_their_fields(host, fresh):
+    flac = fresh("flac", "long")
+    run("metaflac", "--set-tag=TITLE=" + "t" * 300, "--set-tag=ARTIST=" + "Я" * 300,
+        "--set-tag=DATE=2017-05-12T10:00:00", flac)
+    mp3 = fresh("mp3", "long")
+    id3(mp3, 4, 3, title="€" * 200, artist="a" * 600, year="2017-05-12T10:00:00")
+    utf16 = fresh("mp3", "too long")
+    id3(utf16, 3, 1, title="ü" * 300, artist="A")  # 600 bytes of UTF-8: more than a value holds
+    f, m, u = query(host, flac, mp3, utf16)
+    assert tags_of(f) == ("t" * 255, "Я" * 255, "", "2017-05-12T10:0", True)
+    assert tags_of(m) == ("€" * 170, "a" * 255, "", "2017-05-12T10:00:", True)
+    assert tags_of(u) == ("too long", "", "", "", False)
+
+
+# ---- who reads tags, and what a query resets ---------------------------------------------------------
+
+def test_a_host_whose_name_does_not_read_tags_gets_file_names(tmp_path, fresh):
+    player = install_host(tmp_path / "player", exe_name="player.exe")
+    flac = fresh("flac", "Band - Song")
+    run("metaflac", "--set-tag=TITLE=Tag title", "--set-tag=ARTIST=Tag artist", flac)
+    [r] = query(player, flac, exe="player.exe")
+    assert tags_of(r) == ("Band - Song", "", "", "", False)
+    assert r["length_ms"] == LOSSLESS_MS
+
+
+def test_each_query_resets_the_block(host, fresh):
+    tagged = fresh("flac", "tagged")
+    run("metaflac", "--set-tag=TITLE=One", "--set-tag=ARTIST=First artist", "--set-tag=ALBUM=First album", tagged)
+    plain = fresh("flac", "plain")
+    no_artist = fresh("mp3", "no artist")
+    id3(no_artist, 4, 3, title="Two")
+    shorter = fresh("ogg", "shorter")
+    run("vorbiscomment", "-w", "-t", "TITLE=Three", "-t", "ARTIST=B", shorter)
+    rows = query(host, tagged, plain, tagged, no_artist, shorter)
+    assert [r["block"] for r in rows] == [True, False, True, False, True]
+    assert tags_of(rows[4]) == ("Three", "B", "", "", True)  # nothing left over from the first block
+
+
+def test_files_without_tags_get_their_names(host, fresh, sources, tmp_path):
+    items = [fresh("flac", "archive.tar"), fresh("mp3", "Песня 日本 🎵"), fresh("ogg", "plain"), fresh("wv", "wv")]
+    dotted = tmp_path / "x.y"
+    dotted.mkdir()
+    shutil.copy(sources / "tone.wav", dotted / "track.wav")
+    items.append(dotted / "track.wav")
+    rows = query(host, *items)
+    assert [r["title"] for r in rows] == ["archive.tar", "Песня 日本 🎵", "plain", "wv", "track"]
+    assert all(r["block"] is False and r["length_ms"] > 1400 for r in rows)
+
+
+def test_items_that_do_not_open_still_get_a_title(host, tmp_path):
+    (tmp_path / "garbage.mp3").write_bytes(b"\x12" * 5000)
+    rows = query(host, tmp_path / "missing.flac", tmp_path / "garbage.mp3", tmp_path / "README",
+                 tmp_path / ".hidden")
+    assert [(r["title"], r["length_ms"], r["block"]) for r in rows] == [
+        ("missing", 0, False), ("garbage", 0, False), ("README", 0, False), (".hidden", 0, False)]
+
+
+def test_length_is_rounded_to_nearest_even(host, tmp_path):
+    cases = {
+        "million.wav": (wav_bytes(44100, 2, 16, 250000), 5669),  # 1,000,000 bytes: 5668.93 ms
+        "half down.wav": (wav_bytes(8000, 1, 16, 20), 2),        # 2.5 ms
+        "half up.wav": (wav_bytes(8000, 1, 16, 28), 4),          # 3.5 ms
+        "below half.wav": (wav_bytes(8000, 1, 16, 11), 1),       # 1.375 ms
+    }
+    for name, (content, _) in cases.items():
+        (tmp_path / name).write_bytes(content)
+    rows = query(host, *[tmp_path / name for name in cases])
+    assert [r["length_ms"] for r in rows] == [ms for _, ms in cases.values()]
+
+
+def test_without_the_library_only_the_length_is_written(tmp_path, fresh):
+    bare = install_host(tmp_path / "bare", without=("bass.dll",))
+    flac = fresh("flac", "tagged")
+    run("metaflac", "--set-tag=TITLE=T", "--set-tag=ARTIST=A", flac)
+    [r] = query(bare, flac)
+    assert (r["length_ms"], r["title"], r["block"]) == (0, None, False)
+
+
+# ---- URLs --------------------------------------------------------------------------------------
+
+def test_url_gets_a_length_and_never_a_title_or_block(host, fresh, http_server):
+    flac = fresh("flac", "served")
+    run("metaflac", "--set-tag=TITLE=Served", "--set-tag=ARTIST=Server", flac)
+    body = flac.read_bytes()
+    http_server.routes["/music/served.flac"] = (200, {"Content-Type": "audio/flac"}, body)
+    rows = query(host, http_server.url("/music/served.flac"), http_server.url("/missing.flac"))
+    assert [(r["length_ms"], r["title"], r["block"]) for r in rows] == [(LOSSLESS_MS, None, False), (0, None, False)]
+    assert any(path == "/music/served.flac" for path, _ in http_server.requests)
+
+
+def test_only_lower_case_ht_makes_a_url(host, fresh):
+    # Relative names, resolved against the player folder talhost runs in: "HT..." is a
+    # path, "ht..." is a URL even when it names a file.
+    flac = fresh("flac")
+    run("metaflac", "--set-tag=TITLE=Tagged", "--set-tag=ARTIST=A", flac)
+    shutil.copy(flac, host / "HTrack.flac")
+    (host / "htdocs").mkdir()
+    shutil.copy(flac, host / "htdocs" / "a.flac")
+    rows = query(host, "HTrack.flac", "htdocs\\a.flac")
+    assert (rows[0]["title"], rows[0]["block"], rows[0]["length_ms"]) == ("Tagged", True, LOSSLESS_MS)
+    assert (rows[1]["title"], rows[1]["block"], rows[1]["length_ms"]) == (None, False, 0)
+
+
+def test_url_too_long_for_its_buffer_is_not_opened(host, http_server):
+    long_path = "/" + "a" * 2100 + ".flac"
+    fits = "/" + "b" * 1990 + ".flac"
+    rows = query(host, http_server.url(long_path), http_server.url(fits))
+    assert [(r["length_ms"], r["title"]) for r in rows] == [(0, None), (0, None)]
+    paths = [path for path, _ in http_server.requests]
+    assert long_path not in paths
+    assert fits in paths
