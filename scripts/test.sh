@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The whole test suite: installs what it needs, builds both targets, runs the
+# unit tests and the end-to-end tests under 64-bit Wine (and the further legs
+# that are set up), then prints one summary line.
+set -uo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+source "$here/env.sh"
+
+"$here/setup.sh" || { echo "test: setup failed" >&2; exit 1; }
+"$here/build.sh" || { echo "test: build failed" >&2; echo "0 passed, 1 failed"; exit 1; }
+
+results="$TANDREL_BUILD/results"
+rm -rf "$results" && mkdir -p "$results"
+status=0
+
+tandrel_wine_prefix64   # prefix and (when needed) a private display
+
+echo "== unit tests (x86_64, Wine) =="
+( cd "$TANDREL_BUILD/x64" && GTEST_OUTPUT="xml:$results/unit.xml" ctest --output-on-failure ) || status=1
+
+echo "== end-to-end tests (x86_64, Wine) =="
+TANDREL_DIST="$TANDREL_BUILD/x64/dist" TANDREL_ARCH=x64 \
+  /usr/bin/python3 -m pytest -q -p no:cacheprovider "$TANDREL_ROOT/tests/e2e" --junitxml="$results/e2e-x64.xml"
+rc=$?; [ $rc -eq 0 ] || [ $rc -eq 5 ] || status=1
+
+for leg in "$here"/test-leg-*.sh; do
+  [ -x "$leg" ] || continue
+  "$leg" "$results" || status=1
+done
+
+/usr/bin/python3 "$here/summarize_results.py" "$results" || status=1
+exit $status

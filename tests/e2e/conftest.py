@@ -1,0 +1,171 @@
+"""End-to-end harness: runs the built programs under Wine, as the player would.
+
+The leg is chosen by the environment (scripts/test.sh sets it):
+  TANDREL_DIST    folder with talhost.exe, lumesrc.dll, bass.dll, add-ons, devselect.exe
+  TANDREL_WINE    the Wine loader for that build (wine64 for x86_64, wine for i686)
+  WINEPREFIX      the project-local prefix of that leg
+Run by hand, it defaults to the 64-bit build and prefix under build/.
+"""
+import http.server
+import json
+import os
+import shutil
+import socketserver
+import subprocess
+import threading
+import time
+from pathlib import Path
+
+import pytest
+
+ROOT = Path(__file__).resolve().parents[2]
+BUILD = Path(os.environ.get("TANDREL_BUILD", ROOT / "build"))
+DIST = Path(os.environ.get("TANDREL_DIST", BUILD / "x64" / "dist"))
+WINE = os.environ.get("TANDREL_WINE", "/usr/lib/wine/wine64")
+ARCH = os.environ.get("TANDREL_ARCH", "x64")
+WINESERVER = os.environ.get("TANDREL_WINESERVER", "/usr/lib/wine/wineserver")
+
+os.environ.setdefault("WINEPREFIX", str(BUILD / "wineprefix64"))
+os.environ.setdefault("WINEDEBUG", "-all")
+os.environ.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
+
+# Programs that make up what a user installs (and the test tools beside them).
+SHIPPED = ("lumesrc.dll", "bass.dll", "talhost.exe", "devselect.exe", "windriver.exe")
+
+
+def winpath(path):
+    """A Linux path as Wine's Windows programs see it (drive Z: is the root)."""
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+def wine_cmd(exe, *args):
+    return [WINE, str(exe), *[str(a) for a in args]]
+
+
+@pytest.fixture(scope="session", autouse=True)
+def wine_session():
+    """One display and a warm wineserver for the whole run."""
+    xvfb = None
+    if not os.environ.get("DISPLAY"):
+        for n in range(150, 200):
+            if not Path(f"/tmp/.X11-unix/X{n}").exists() and not Path(f"/tmp/.X{n}-lock").exists():
+                xvfb = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                os.environ["DISPLAY"] = f":{n}"
+                for _ in range(50):
+                    if Path(f"/tmp/.X11-unix/X{n}").exists():
+                        break
+                    time.sleep(0.1)
+                break
+    prefix = Path(os.environ["WINEPREFIX"])
+    if not (prefix / "system.reg").exists():
+        subprocess.run([WINE, "wineboot", "--init"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=600)
+    # Keep the wineserver warm between the many short runs of a test session.
+    subprocess.run([WINESERVER, "-p60"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    yield
+    if xvfb:
+        xvfb.terminate()
+        xvfb.wait(timeout=10)
+
+
+def install_host(folder, exe_name="talhost.exe", without=()):
+    """Copies the shipped programs into `folder`, as a user installs them into the player's folder."""
+    folder = Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    for item in DIST.iterdir():
+        if item.name in without:
+            continue
+        if item.suffix.lower() == ".dll" or item.name in SHIPPED:
+            target = folder / (exe_name if item.name == "talhost.exe" else item.name)
+            shutil.copy2(item, target)
+    return folder
+
+
+@pytest.fixture
+def host(tmp_path):
+    """A fresh player folder with talhost.exe, the plug-in and the stand-in library."""
+    return install_host(tmp_path / "player")
+
+
+def write_ini(folder, sections):
+    """Writes Tandrel.ini beside the host: {"Tandrel": {"OnlyWav": 1}, ...}."""
+    lines = []
+    for section, values in sections.items():
+        lines.append(f"[{section}]")
+        lines += [f"{k}={v}" for k, v in values.items()]
+    (Path(folder) / "Tandrel.ini").write_text("\r\n".join(lines) + "\r\n")
+
+
+def run_host(folder, *args, exe="talhost.exe", timeout=120, check=True):
+    proc = subprocess.run(wine_cmd(Path(folder) / exe, *args), cwd=folder, capture_output=True, timeout=timeout)
+    if check and proc.returncode != 0:
+        raise AssertionError(f"{exe} {args} exited {proc.returncode}: {proc.stderr.decode(errors='replace')}")
+    return proc
+
+
+def query(folder, *items, exe="talhost.exe", timeout=120):
+    """Runs talhost --json on the items; returns one dict per queried item."""
+    args = [winpath(i) if isinstance(i, Path) else i for i in items]
+    proc = run_host(folder, "--json", *args, exe=exe, timeout=timeout)
+    return [json.loads(line) for line in proc.stdout.decode("utf-8").splitlines() if line.strip()]
+
+
+class RecordingServer:
+    """An HTTP server on 127.0.0.1 that serves canned responses and logs every request.
+
+    routes: {"/path": (status, headers_dict, body_bytes)}; a missing path gives 404.
+    """
+
+    def __init__(self):
+        self.routes = {}
+        self.requests = []  # (path, headers dict)
+        self.bytes_sent = {}
+        outer = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            protocol_version = "HTTP/1.1"
+
+            def do_GET(self):
+                outer.requests.append((self.path, dict(self.headers)))
+                status, headers, body = outer.routes.get(self.path, (404, {}, b"not found"))
+                self.send_response(status)
+                for k, v in headers.items():
+                    self.send_header(k, v)
+                if "Content-Length" not in headers:
+                    self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                sent = 0
+                try:
+                    for i in range(0, len(body), 16384):
+                        self.wfile.write(body[i:i + 16384])
+                        sent += len(body[i:i + 16384])
+                except (BrokenPipeError, ConnectionResetError):
+                    pass
+                outer.bytes_sent[self.path] = outer.bytes_sent.get(self.path, 0) + sent
+
+            def log_message(self, *args):
+                pass
+
+        class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+            daemon_threads = True
+            allow_reuse_address = True
+
+        self.server = Server(("127.0.0.1", 0), Handler)
+        self.port = self.server.server_address[1]
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+        self.thread.start()
+
+    def url(self, path):
+        return f"http://127.0.0.1:{self.port}{path}"
+
+    def close(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+
+@pytest.fixture
+def http_server():
+    server = RecordingServer()
+    yield server
+    server.close()
