@@ -16,7 +16,9 @@ status=0
 tandrel_wine_prefix64   # prefix and (when needed) a private display
 
 echo "== unit tests (x86_64, Wine) =="
-( cd "$TANDREL_BUILD/x64" && GTEST_OUTPUT="xml:$results/unit.xml" ctest --output-on-failure ) || status=1
+# GoogleTest runs under Wine: its report path is a Windows path (drive Z: is /).
+winresults="Z:${results//\//\\}"
+( cd "$TANDREL_BUILD/x64" && GTEST_OUTPUT="xml:$winresults\\unit.xml" ctest --output-on-failure ) || status=1
 
 echo "== end-to-end tests (x86_64, Wine) =="
 TANDREL_DIST="$TANDREL_BUILD/x64/dist" TANDREL_ARCH=x64 \
