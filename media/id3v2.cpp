@@ -141,6 +141,7 @@ void DecodeTextFrame(char *out, size_t out_size, const uint8_t *data, size_t siz
   if (out_size == 0) return;
   if (out_size > kId3ValueBytes) out_size = kId3ValueBytes;
   memset(out, 0, out_size);
+  if (size == 0) return;  // no encoding byte: an empty value
   if (unsync) {
     size_t window = size < kFrameWindowBytes ? size : kFrameWindowBytes;
     memcpy(FrameCopy, data, window);
