@@ -12,6 +12,10 @@ bool OpenFlac(const ByteSource *src, StreamFacts *out);
 bool OpenWavPack(const ByteSource *src, StreamFacts *out);
 bool OpenDsf(const ByteSource *src, StreamFacts *out);
 bool OpenDff(const ByteSource *src, StreamFacts *out);
+bool OpenMp4Aac(const ByteSource *src, StreamFacts *out);
+bool OpenMp4Alac(const ByteSource *src, StreamFacts *out);
+bool OpenAdts(const ByteSource *src, StreamFacts *out);
+bool OpenMonkeysAudio(const ByteSource *src, StreamFacts *out);
 
 // The rounded integer value of an 80-bit IEEE extended number (AIFF sample
 // rates); 0 when it is negative, below one or above kMaxSampleRate.

@@ -47,8 +47,8 @@ static_assert(std::is_same<decltype(&BASS_StreamFree), BASS_StreamFree_fn>::valu
 enum { kMaxStreams = 128 };  // slot numbers fit the low byte of a handle
 
 // Channel types reported in BASS_CHANNELINFO.ctype, one per format.
-static const DWORD kChannelTypes[] = {0,       0x10010, 0x10011, 0x10012, 0x10013,
-                                      0x10014, 0x10015, 0x10016, 0x10017};
+static const DWORD kChannelTypes[] = {0,       0x10010, 0x10011, 0x10012, 0x10013, 0x10014, 0x10015,
+                                      0x10016, 0x10017, 0x10018, 0x10019, 0x1001A, 0x1001B};
 
 struct StreamSlot {
   bool used;

@@ -17,6 +17,10 @@ enum StreamFormat {
   kFormatWavPack,
   kFormatDsf,
   kFormatDff,
+  kFormatMp4Aac,
+  kFormatMp4Alac,
+  kFormatAdts,
+  kFormatMonkeysAudio,
 };
 
 // Limits on what any input can make us hold or claim.

@@ -1,0 +1,240 @@
+// Formats of the optional add-ons: AAC and ALAC in MPEG-4 files, raw ADTS
+// AAC, and Monkey's Audio.
+#include <gtest/gtest.h>
+
+#include "standin/formats.h"
+#include "tests/unit/standin_test_bytes.h"
+
+namespace {
+
+Bytes Box(const char *type, const Bytes &body) {
+  Bytes b;
+  Be(b, 8 + body.size(), 4);
+  Put(b, std::string(type, 4));
+  Put(b, body);
+  return b;
+}
+
+Bytes Boxes(std::initializer_list<Bytes> parts) {
+  Bytes b;
+  for (const Bytes &p : parts) Put(b, p);
+  return b;
+}
+
+Bytes Handler(const char *kind) {
+  Bytes b;
+  Zeros(b, 8);
+  Put(b, std::string(kind, 4));
+  Zeros(b, 13);
+  return b;
+}
+
+Bytes MediaHeader(uint32_t timescale, uint64_t duration, bool v1 = false) {
+  Bytes b;
+  b.push_back(v1 ? 1 : 0);
+  Zeros(b, 3);
+  Zeros(b, v1 ? 16 : 8);
+  Be(b, timescale, 4);
+  Be(b, duration, v1 ? 8 : 4);
+  Zeros(b, 4);
+  return b;
+}
+
+Bytes SoundEntry(const char *codec, uint16_t chans, uint16_t bits, uint32_t rate, const Bytes &children) {
+  Bytes b;
+  Zeros(b, 6);
+  Be(b, 1, 2);
+  Zeros(b, 8);
+  Be(b, chans, 2);
+  Be(b, bits, 2);
+  Zeros(b, 4);
+  Be(b, (uint64_t)(rate > 65535 ? 0 : rate) << 16, 4);
+  Put(b, children);
+  return Box(codec, b);
+}
+
+Bytes AlacCookie(uint8_t bits, uint8_t chans, uint32_t rate) {
+  Bytes b;
+  Zeros(b, 4);
+  Be(b, 4096, 4);
+  b.push_back(0);
+  b.push_back(bits);
+  b.push_back(40), b.push_back(10), b.push_back(14), b.push_back(chans);
+  Be(b, 255, 2);
+  Be(b, 0, 4);
+  Be(b, 0, 4);
+  Be(b, rate, 4);
+  return Box("alac", b);
+}
+
+Bytes Trak(const char *handler, uint32_t timescale, uint64_t duration, const Bytes &entry, int64_t media_time = -2) {
+  Bytes stsd;
+  Zeros(stsd, 4);
+  Be(stsd, 1, 4);
+  Put(stsd, entry);
+  Bytes mdia = Box("mdia", Boxes({Box("mdhd", MediaHeader(timescale, duration)), Box("hdlr", Handler(handler)),
+                                  Box("minf", Box("stbl", Box("stsd", stsd)))}));
+  if (media_time == -2) return Box("trak", mdia);
+  Bytes elst;
+  Zeros(elst, 4);
+  Be(elst, 2, 4);
+  Be(elst, 500, 4), Be(elst, (uint32_t)-1, 4), Be(elst, 0x10000, 4);  // an empty edit first
+  Be(elst, 2500, 4), Be(elst, (uint64_t)media_time, 4), Be(elst, 0x10000, 4);
+  return Box("trak", Boxes({Box("edts", Box("elst", elst)), mdia}));
+}
+
+Bytes Mp4(const Bytes &traks, bool moov_last = false) {
+  Bytes ftyp = Box("ftyp", Boxes({Bytes{'M', '4', 'A', ' ', 0, 0, 0, 0}, Bytes{'i', 's', 'o', 'm'}}));
+  Bytes moov = Box("moov", traks);
+  // A 64-bit sized media data box.
+  Bytes mdat;
+  Be(mdat, 1, 4);
+  Put(mdat, "mdat");
+  Be(mdat, 16 + 100, 8);
+  Zeros(mdat, 100);
+  return moov_last ? Boxes({ftyp, mdat, moov}) : Boxes({ftyp, moov, mdat});
+}
+
+TEST(StandinMp4, AacShapeAndLengthLessPriming) {
+  Bytes video = Trak("vide", 90000, 9000000, Box("avc1", Bytes(80, 0)));
+  Bytes sound = Trak("soun", 44100, 111616, SoundEntry("mp4a", 2, 16, 44100, Box("esds", Bytes(30, 0))), 1024);
+  for (bool moov_last : {false, true}) {
+    StreamFacts f;
+    ASSERT_TRUE(OpenBytes(OpenMp4Aac, Mp4(Boxes({video, sound}), moov_last), &f));
+    EXPECT_EQ(f.format, (uint32_t)kFormatMp4Aac);
+    EXPECT_EQ(f.freq, 44100u);
+    EXPECT_EQ(f.chans, 2u);
+    EXPECT_EQ(f.origres, 0u);
+    EXPECT_TRUE(f.length_known);
+    EXPECT_EQ(f.frames, 111616u - 1024);
+    ReleaseStreamFacts(&f);
+    EXPECT_FALSE(OpenBytes(OpenMp4Alac, Mp4(Boxes({video, sound}), moov_last), &f));  // the other add-on's codec
+  }
+}
+
+TEST(StandinMp4, AlacRateFromItsConfiguration) {
+  Bytes entry = SoundEntry("alac", 2, 16, 192000, AlacCookie(24, 2, 192000));
+  StreamFacts f;
+  ASSERT_TRUE(OpenBytes(OpenMp4Alac, Mp4(Trak("soun", 192000, 960000, entry)), &f));
+  EXPECT_EQ(f.format, (uint32_t)kFormatMp4Alac);
+  EXPECT_EQ(f.freq, 192000u);
+  EXPECT_EQ(f.origres, 24u);
+  EXPECT_EQ(f.frames, 960000u);
+  ReleaseStreamFacts(&f);
+  // A media time scale other than the rate is converted.
+  ASSERT_TRUE(OpenBytes(OpenMp4Alac, Mp4(Trak("soun", 1000, 5000, SoundEntry("alac", 1, 16, 48000, Bytes()))), &f));
+  EXPECT_EQ(f.frames, 240000u);
+  ReleaseStreamFacts(&f);
+}
+
+TEST(StandinMp4, BrokenBoxesFail) {
+  Bytes sound = Trak("soun", 44100, 4410, SoundEntry("mp4a", 2, 16, 44100, Bytes()));
+  StreamFacts f;
+  EXPECT_FALSE(OpenBytes(OpenMp4Aac, Mp4(Trak("vide", 1, 1, Box("avc1", Bytes(40, 0)))), &f));  // no sound
+  EXPECT_FALSE(OpenBytes(OpenMp4Aac, Mp4(Trak("soun", 44100, 10, SoundEntry("mp4a", 0, 16, 44100, Bytes()))), &f));
+  Bytes oversized = Mp4(sound);
+  size_t moov = oversized.size() - 116 - sound.size() - 8;
+  ASSERT_EQ(0, memcmp(oversized.data() + moov + 4, "moov", 4));
+  oversized[moov] = 0x7F;  // moov size far past the file
+  EXPECT_FALSE(OpenBytes(OpenMp4Aac, oversized, &f));
+  Bytes tiny_box = Mp4(sound);
+  tiny_box[moov + 3] = 4;  // size below its own header
+  tiny_box[moov] = tiny_box[moov + 1] = tiny_box[moov + 2] = 0;
+  EXPECT_FALSE(OpenBytes(OpenMp4Aac, tiny_box, &f));
+  OpenEveryPrefix(OpenMp4Aac, Mp4(sound));
+  OpenEveryPrefix(OpenMp4Alac, Mp4(Trak("soun", 8000, 80, SoundEntry("alac", 1, 16, 8000, AlacCookie(16, 1, 8000)))));
+}
+
+Bytes AdtsFrame(uint32_t rate_index, uint32_t chans, uint32_t size) {
+  Bytes f = {0xFF, 0xF1, (uint8_t)((1 << 6) | (rate_index << 2) | (chans >> 2)),
+             (uint8_t)(((chans & 3) << 6) | (size >> 11)), (uint8_t)(size >> 3), (uint8_t)(((size & 7) << 5) | 0x1F),
+             0xFC};
+  f.resize(size, 0x21);
+  return f;
+}
+
+TEST(StandinAdts, FramesCounted) {
+  Bytes file = Id3v2Title("Radio");
+  for (int i = 0; i < 40; ++i) Put(file, AdtsFrame(4, 2, 200 + i));
+  StreamFacts f;
+  ASSERT_TRUE(OpenBytes(OpenAdts, file, &f));
+  EXPECT_EQ(f.freq, 44100u);
+  EXPECT_EQ(f.chans, 2u);
+  EXPECT_EQ(f.origres, 0u);
+  EXPECT_EQ(f.frames, 40u * 1024);
+  EXPECT_NE(f.tags[kTagId3v2].data, nullptr);
+  ReleaseStreamFacts(&f);
+  Bytes mp3_like = {0xFF, 0xFB, 0x90, 0x00};
+  mp3_like.resize(2000, 0);
+  EXPECT_FALSE(OpenBytes(OpenAdts, mp3_like, &f));
+  Bytes lone = AdtsFrame(4, 2, 300);
+  Put(lone, Bytes(500, 0x33));
+  EXPECT_FALSE(OpenBytes(OpenAdts, lone, &f));
+  OpenEveryPrefix(OpenAdts, Boxes({AdtsFrame(3, 1, 20), AdtsFrame(3, 1, 9), AdtsFrame(3, 1, 7)}));
+}
+
+Bytes MonkeysAudio(uint32_t version, uint32_t blocks_per_frame, uint32_t final_blocks, uint32_t frames, uint16_t bits,
+                   uint16_t chans, uint32_t rate) {
+  Bytes b;
+  Put(b, "MAC ");
+  Le(b, version, 2);
+  Zeros(b, 2);
+  Le(b, 52, 4);   // descriptor bytes
+  Le(b, 24, 4);   // header bytes
+  Zeros(b, 52 - 16);
+  Le(b, 2000, 2);  // compression
+  Le(b, 0, 2);
+  Le(b, blocks_per_frame, 4);
+  Le(b, final_blocks, 4);
+  Le(b, frames, 4);
+  Le(b, bits, 2);
+  Le(b, chans, 2);
+  Le(b, rate, 4);
+  Zeros(b, 64);
+  return b;
+}
+
+TEST(StandinMonkeysAudio, FramesAndFinalFrame) {
+  Bytes file = MonkeysAudio(3990, 73728 * 4, 1000, 3, 24, 2, 96000);
+  Put(file, ApeTag({{"Title", "Mac"}}));
+  StreamFacts f;
+  ASSERT_TRUE(OpenBytes(OpenMonkeysAudio, file, &f));
+  EXPECT_EQ(f.format, (uint32_t)kFormatMonkeysAudio);
+  EXPECT_EQ(f.freq, 96000u);
+  EXPECT_EQ(f.chans, 2u);
+  EXPECT_EQ(f.origres, 24u);
+  EXPECT_EQ(f.frames, 2u * 73728 * 4 + 1000);
+  EXPECT_EQ(ListEntries(f.tags[kTagApe]), (std::vector<std::string>{"Title=Mac"}));
+  ReleaseStreamFacts(&f);
+
+  // Old header: 16-bit mono, 73728 blocks a frame before version 3950.
+  Bytes old;
+  Put(old, "MAC ");
+  Le(old, 3900, 2);
+  Le(old, 2000, 2);
+  Le(old, 0, 2);
+  Le(old, 1, 2);
+  Le(old, 44100, 4);
+  Le(old, 0, 4);
+  Le(old, 0, 4);
+  Le(old, 2, 4);
+  Le(old, 5, 4);
+  ASSERT_TRUE(OpenBytes(OpenMonkeysAudio, old, &f));
+  EXPECT_EQ(f.frames, 73728u + 5);
+  EXPECT_EQ(f.origres, 16u);
+  ReleaseStreamFacts(&f);
+}
+
+TEST(StandinMonkeysAudio, BadHeadersFail) {
+  StreamFacts f;
+  EXPECT_FALSE(OpenBytes(OpenMonkeysAudio, MonkeysAudio(3990, 1000, 2000, 3, 16, 2, 44100), &f));  // final > frame
+  EXPECT_FALSE(OpenBytes(OpenMonkeysAudio, MonkeysAudio(3990, 1000, 10, 3, 16, 0, 44100), &f));
+  EXPECT_FALSE(OpenBytes(OpenMonkeysAudio, MonkeysAudio(3990, 1000, 10, 3, 16, 2, 0), &f));
+  EXPECT_FALSE(OpenBytes(OpenMonkeysAudio, MonkeysAudio(100, 1000, 10, 3, 16, 2, 44100), &f));
+  Bytes far = MonkeysAudio(3990, 1000, 10, 3, 16, 2, 44100);
+  far[10] = 0x7F;  // descriptor size past the cap
+  EXPECT_FALSE(OpenBytes(OpenMonkeysAudio, far, &f));
+  OpenEveryPrefix(OpenMonkeysAudio, MonkeysAudio(3990, 1000, 10, 0xFFFFFFFF, 16, 2, 44100));
+}
+
+}  // namespace
