@@ -55,7 +55,8 @@ void ReadWaveHeaderHttp(const wchar_t *url, int *length_in_ms) {
   if (length_in_ms == NULL || url == NULL) return;
   HINTERNET internet = InternetOpenW(kHttpAgent, INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY, NULL, NULL, 0);
   if (internet == NULL) return;
-  // Set on the session so the request opened from it inherits them.
+  // Set on the internet handle, the request opened from it inherits them and
+  // they bound the connection and every wait for response bytes.
   DWORD connect_timeout = kHttpConnectTimeoutMs;
   DWORD receive_timeout = kHttpReceiveTimeoutMs;
   InternetSetOptionW(internet, INTERNET_OPTION_CONNECT_TIMEOUT, &connect_timeout, sizeof connect_timeout);
