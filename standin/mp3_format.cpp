@@ -147,7 +147,7 @@ bool OpenMp3(const ByteSource *src, StreamFacts *out) {
   }
 
   uint64_t frame_pos = 0;
-  MpegHeader h;
+  MpegHeader h = MpegHeader();
   if (!FindFirstFrame(src, start, audio_end, &frame_pos, &h)) return Fail(out);
   out->format = kFormatMp3;
   out->freq = h.sample_rate;
