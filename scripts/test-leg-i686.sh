@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Second leg: the end-to-end tests against the real 32-bit build, under 32-bit
+# Wine through QEMU user-mode emulation. Called by test.sh with its results folder.
+# Where the machine cannot run it, the leg is reported as skipped with the reason.
+set -uo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+source "$here/env.sh"
+results="${1:?results folder}"
+
+echo "== end-to-end tests (i686, 32-bit Wine under qemu-i386) =="
+if ! reason=$("$here/setup-i386.sh" 2>&1 >/dev/null); then
+  echo "${reason:-32-bit runtime unavailable}" | tail -n1 > "$results/i686-leg.skipped"
+  echo "i686 leg skipped: $(cat "$results/i686-leg.skipped")"
+  exit 0
+fi
+
+# A prefix of its own, made after wine32 was installed (a prefix made before breaks).
+export WINEPREFIX="$TANDREL_BUILD/wineprefix32"
+export WINEARCH=win32
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  /usr/lib/wine/wine wineboot --init >/dev/null 2>&1
+  /usr/lib/wine/wineserver -w 2>/dev/null || true
+fi
+start=$(date +%s)
+TANDREL_DIST="$TANDREL_BUILD/i686/dist" TANDREL_ARCH=i686 TANDREL_WINE=/usr/lib/wine/wine \
+TANDREL_WINESERVER=/usr/lib/wine/wineserver \
+  /usr/bin/python3 -m pytest -q -p no:cacheprovider "$TANDREL_ROOT/tests/e2e" \
+  -o junit_suite_name=e2e-i686 --junitxml="$results/e2e-i686.xml"
+rc=$?
+echo "i686 leg: $(( $(date +%s) - start )) s"
+[ $rc -eq 0 ] || [ $rc -eq 5 ]
