@@ -1,2 +1,12 @@
 #pragma once
+// The DSD decoder settings dialog and its controls.
 #define IDD_DSD_SETTINGS 101
+#define IDC_OUTPUT_MODE_LABEL 1010
+#define IDC_OUTPUT_MODE 1003
+#define IDC_DSD_LIMIT_LABEL 1014
+#define IDC_DSD_LIMIT 1016
+#define IDC_PCM_MULTICHANNEL 1019
+#define IDC_PCM_VOLUME_LABEL 1004
+#define IDC_PCM_VOLUME 1005
+#define IDC_PCM_SAMPLERATE_LABEL 1006
+#define IDC_PCM_SAMPLERATE 1007

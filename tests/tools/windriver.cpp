@@ -23,16 +23,21 @@
 //                     notifies EN_CHANGE as when typed)
 //   select ID ROW     select row ROW (-1: none) of a list box or combo box and
 //                     notify the window (LBN_SELCHANGE / CBN_SELCHANGE)
-//   click ID          post BM_CLICK to button ID: the same path as a mouse click,
+//   click ID          BM_CLICK to button ID: the same path as a mouse click,
 //                     so auto check boxes and radio buttons change state and the
-//                     window gets BN_CLICKED; posted, so a click that opens
-//                     another modal window does not block the driver
-//   command ID [CODE] post WM_COMMAND with control id ID and notification CODE
-//                     (default BN_CLICKED) to the window
+//                     window gets BN_CLICKED. Sent without waiting (a click that
+//                     opens another modal window does not block the driver), and
+//                     ahead of the window's posted input, so a following dump
+//                     sees its effect
+//   command ID [CODE] WM_COMMAND with control id ID and notification CODE
+//                     (default BN_CLICKED) to the window, sent as click is
 //   key KEY           post a key press (WM_KEYDOWN, WM_KEYUP) to the focused
 //                     control of the window's thread, or to the window; KEY is
-//                     esc, enter, tab, space or a decimal virtual-key code
-//   close             post WM_SYSCOMMAND SC_CLOSE (what the close box does)
+//                     esc, enter, tab, space or a decimal virtual-key code;
+//                     posted like typed keys, so follow it with `gone` (or a
+//                     `sleep`) rather than a dump that expects its effect
+//   close             WM_SYSCOMMAND SC_CLOSE (what the close box does), sent as
+//                     click is
 //   wmclose           post WM_CLOSE
 //   gone              wait until the current window is destroyed or hidden
 //   sleep MS          pause
@@ -480,14 +485,16 @@ static int CommandSelect(const wchar_t *id_text, const wchar_t *row_text) {
     return kExitNoTarget;
   }
   // The selection messages do not notify; a user's choice does.
-  PostMessageW(g_current, WM_COMMAND, MAKEWPARAM((WORD)id, code), (LPARAM)ctl);
+  SendNotifyMessageW(g_current, WM_COMMAND, MAKEWPARAM((WORD)id, code), (LPARAM)ctl);
   return kExitOk;
 }
 
 static int CommandClick(const wchar_t *id_text) {
   HWND ctl = Control(id_text, NULL);
   if (ctl == NULL) return kExitNoTarget;
-  PostMessageW(ctl, BM_CLICK, 0, 0);
+  // A sent message, not a posted one: the target handles it before anything
+  // the driver sends next, and the driver does not wait for its result.
+  SendNotifyMessageW(ctl, BM_CLICK, 0, 0);
   return kExitOk;
 }
 
@@ -502,7 +509,7 @@ static int CommandCommand(const wchar_t *id_text, const wchar_t *code_text) {
     return kExitUsage;
   }
   HWND ctl = GetDlgItem(g_current, (int)id);
-  PostMessageW(g_current, WM_COMMAND, MAKEWPARAM((WORD)id, (WORD)code), (LPARAM)ctl);
+  SendNotifyMessageW(g_current, WM_COMMAND, MAKEWPARAM((WORD)id, (WORD)code), (LPARAM)ctl);
   return kExitOk;
 }
 
@@ -536,12 +543,16 @@ static int CommandKey(const wchar_t *key) {
   return kExitOk;
 }
 
-static int CommandPost(UINT msg, WPARAM wparam) {
+static int CommandMessage(UINT msg, WPARAM wparam, bool post) {
   if (g_current == NULL || !IsWindow(g_current)) {
     Fail("no current window", NULL);
     return kExitNoTarget;
   }
-  PostMessageW(g_current, msg, wparam, 0);
+  if (post) {
+    PostMessageW(g_current, msg, wparam, 0);
+  } else {
+    SendNotifyMessageW(g_current, msg, wparam, 0);
+  }
   return kExitOk;
 }
 
@@ -565,9 +576,9 @@ static int RunCommand(wchar_t **args, int count) {
   } else if (wcscmp(name, L"key") == 0 && count == 2) {
     result = CommandKey(args[1]);
   } else if (wcscmp(name, L"close") == 0 && count == 1) {
-    result = CommandPost(WM_SYSCOMMAND, SC_CLOSE);
+    result = CommandMessage(WM_SYSCOMMAND, SC_CLOSE, false);
   } else if (wcscmp(name, L"wmclose") == 0 && count == 1) {
-    result = CommandPost(WM_CLOSE, 0);
+    result = CommandMessage(WM_CLOSE, 0, true);
   } else if (wcscmp(name, L"gone") == 0 && count == 1) {
     result = CommandGone();
   } else if (wcscmp(name, L"sleep") == 0 && count == 2) {
