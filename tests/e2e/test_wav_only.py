@@ -3,7 +3,6 @@ import socket
 import struct
 import subprocess
 import threading
-import time
 
 import pytest
 
@@ -132,7 +131,7 @@ class PausingServer:
         return f"http://127.0.0.1:{self.port}{path}"
 
     def _serve(self):
-        self.listener.settimeout(60)
+        self.listener.settimeout(300)
         while True:
             try:
                 conn, _ = self.listener.accept()
@@ -179,20 +178,18 @@ def test_request_carries_the_agent_and_gives_no_title(wav_host, http_server):
 def test_large_wav_is_measured_from_its_first_64k(wav_host, tmp_path):
     body = sox(tmp_path / "big.wav", 44100, 2, 16, 10).read_bytes()
     assert len(body) > 1_000_000
-    server = PausingServer(body, 65536)
+    server = PausingServer(body, 65536, hold=120)
     try:
-        started = time.monotonic()
-        [r] = query(wav_host, server.url())
-        elapsed = time.monotonic() - started
+        [r] = query(wav_host, server.url(), timeout=300)
     finally:
         server.close()
     assert r["length_ms"] == 10000
     assert r["title"] is None
     assert len(server.requests) == 1
     assert f"User-Agent: {AGENT}\r\n" in server.requests[0]
-    # Asking for one byte more than the first 65,536 would wait for the held-back rest.
+    # Asking for one byte more than the first 65,536 would have waited out the hold,
+    # and the rest would have been sent; the client closed instead.
     assert server.sent == 65536
-    assert elapsed < 10
 
 
 def test_short_response_never_reuses_an_earlier_header(wav_host, http_server):
