@@ -68,10 +68,8 @@ def test_crafted_headers(wav_host, tmp_path):
     cases = {
         "canonical.wav": (wave(fmt(), data_header(1764000)), 10000),
         "list first.wav": (wave(chunk(b"LIST", 26), fmt(), data_header(176400)), 1000),
-        "fifth.wav": (wave(*[chunk(b"LIST", 4)] * 4, fmt(), data_header(176400)), 1000),
         "nine skips.wav": (wave(*[chunk(b"LIST", 4)] * 4, fmt(), *[chunk(b"junk", 3)] * 5, data_header(176400)), 1000),
         "no riff.wav": (wave(fmt(), data_header(176400), form=b"JUNK"), 1000),
-        "ext float.wav": (wave(fmt(0xFFFE, 2, 48000, 32, 3), data_header(384000)), 1000),
         "tiny.wav": (wave(fmt(1, 1, 1000, 8), data_header(10), b"\x80" * 10), 10),
     }
     for name, (content, _) in cases.items():
@@ -88,14 +86,9 @@ def test_failed_headers_leave_length_and_title_alone(wav_host, tmp_path):
         "sixth.wav": wave(*[chunk(b"LIST", 4)] * 5, fmt(), data_header(176400)),
         "ten skips.wav": wave(*[chunk(b"LIST", 4)] * 4, fmt(), *[chunk(b"junk", 3)] * 6, data_header(176400)),
         "adpcm.wav": wave(fmt(2), data_header(176400)),
-        "mpeg.wav": wave(fmt(0x55), data_header(176400)),
-        "ext sub 2.wav": wave(fmt(0xFFFE, sub_format=2), data_header(176400)),
         "zero rate.wav": wave(fmt(rate=0), data_header(176400)),
-        "zero channels.wav": wave(fmt(channels=0), data_header(176400)),
-        "four bits.wav": wave(fmt(bits=4), data_header(176400)),
         "no data.wav": wave(fmt()),
         "truncated.wav": good[:42],
-        "empty.wav": b"",
     }
     for name, content in cases.items():
         (tmp_path / name).write_bytes(content)

@@ -438,21 +438,4 @@ TEST(WaveHttp, NothingReadPastTheBuffer) {
   EXPECT_EQ(length, 1000u);
 }
 
-TEST(WaveFormatSearch, StopsAfterTheFormatBlock) {
-  // "fmt " and nothing after it: the format is found, no "data" is needed.
-  Bytes b;
-  FmtChunk(&b, Fmt());
-  MemoryFile f = {&b, 0, 0, 0, 0};
-  WaveSeam seam = {&f, MemoryRead, MemorySeek};
-  uint32_t skips = 0;
-  uint32_t fmt_size = 0;
-  WaveFormatBlock format;
-  ASSERT_TRUE(FindWaveFormat(&seam, &skips, &fmt_size, &format));
-  EXPECT_EQ(fmt_size, 16u);
-  EXPECT_EQ(format.channels, 2);
-  EXPECT_EQ(format.sample_rate, 44100u);
-  EXPECT_EQ(format.bits_per_sample, 16);
-  EXPECT_EQ(skips, 0u);
-}
-
 }  // namespace
