@@ -2,7 +2,8 @@
 TANDREL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 TANDREL_BUILD="${TANDREL_BUILD:-$TANDREL_ROOT/build}"
 export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# No Mono/Gecko installers, and no debugger: a crashed program ends at once instead of hanging.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}"
 # With wine32 installed, /usr/bin/wine picks the 32-bit loader; call wine64 directly.
 TANDREL_WINE64="${TANDREL_WINE64:-/usr/lib/wine/wine64}"
 

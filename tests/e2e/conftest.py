@@ -27,7 +27,7 @@ WINESERVER = os.environ.get("TANDREL_WINESERVER", "/usr/lib/wine/wineserver")
 
 os.environ.setdefault("WINEPREFIX", str(BUILD / "wineprefix64"))
 os.environ.setdefault("WINEDEBUG", "-all")
-os.environ.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
+os.environ.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=;winedbg.exe=d")  # a crash ends the program at once
 
 # Programs that make up what a user installs (and the test tools beside them).
 SHIPPED = ("lumesrc.dll", "bass.dll", "talhost.exe", "devselect.exe", "windriver.exe")
