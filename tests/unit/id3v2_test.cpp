@@ -1,6 +1,5 @@
 // ID3v2.3/2.4 tags crafted byte by byte: what taggers write and what they do not.
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <string.h>
 
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "media/id3v2.h"
+#include "tests/unit/utf16_test_text.h"
 
 namespace {
 
@@ -75,26 +75,26 @@ TEST(Id3v2, Version3TextFrames) {
   TrackInfoRecord r = Parse(Tag(3, 0, Cat({Frame(3, "TIT2", Text(0, "Song")), Frame(3, "TPE1", Text(0, "Band")),
                                            Frame(3, "TALB", Text(0, "Album")), Frame(3, "TYER", Text(0, "1999")),
                                            Bytes(20, 0)})));
-  EXPECT_STREQ(r.title, L"Song");
-  EXPECT_STREQ(r.artist, L"Band");
-  EXPECT_STREQ(r.album, L"Album");
-  EXPECT_STREQ(r.year, L"1999");
+  EXPECT_TEXT_EQ(r.title, U16("Song"));
+  EXPECT_TEXT_EQ(r.artist, U16("Band"));
+  EXPECT_TEXT_EQ(r.album, U16("Album"));
+  EXPECT_TEXT_EQ(r.year, U16("1999"));
 }
 
 TEST(Id3v2, YearFrameByVersion) {
   Bytes frames4 = Cat({Frame(4, "TIT2", Text(3, "T")), Frame(4, "TYER", Text(3, "1990")),
                        Frame(4, "TDRC", Text(3, "2017-05-12"))});
-  EXPECT_STREQ(Parse(Tag(4, 0, frames4)).year, L"2017-05-12");
+  EXPECT_TEXT_EQ(Parse(Tag(4, 0, frames4)).year, U16("2017-05-12"));
   Bytes frames3 = Cat({Frame(3, "TIT2", Text(0, "T")), Frame(3, "TDRC", Text(0, "2017"))});
-  EXPECT_STREQ(Parse(Tag(3, 0, frames3)).year, L"");
-  EXPECT_STREQ(Parse(Tag(3, 0, Cat({frames3, Frame(3, "TYER", Text(0, "2016"))}))).year, L"2016");
+  EXPECT_TEXT_EQ(Parse(Tag(3, 0, frames3)).year, U16(""));
+  EXPECT_TEXT_EQ(Parse(Tag(3, 0, Cat({frames3, Frame(3, "TYER", Text(0, "2016"))}))).year, U16("2016"));
 }
 
 TEST(Id3v2, FirstFrameOfEachKindWinsEvenWhenEmpty) {
   TrackInfoRecord r = Parse(Tag(3, 0, Cat({Frame(3, "TIT2", Text(0, "First")), Frame(3, "TPE1", Text(0, "")),
                                            Frame(3, "TIT2", Text(0, "Second")), Frame(3, "TPE1", Text(0, "B"))})));
-  EXPECT_STREQ(r.title, L"First");
-  EXPECT_STREQ(r.artist, L"");
+  EXPECT_TEXT_EQ(r.title, U16("First"));
+  EXPECT_TEXT_EQ(r.artist, U16(""));
   // An empty first title, or one in an unknown encoding, leaves no title: the record stays zero.
   EXPECT_TRUE(IsZero(Parse(Tag(3, 0, Cat({Frame(3, "TPE1", Text(0, "B")), Frame(3, "TIT2", {}),
                                           Frame(3, "TIT2", Text(0, "Late"))})))));
@@ -105,11 +105,11 @@ TEST(Id3v2, CompressedAndEncryptedFramesAreSkipped) {
   // A skipped frame does not count as found: the next title frame is taken.
   TrackInfoRecord r = Parse(Tag(3, 0, Cat({Frame(3, "TIT2", Text(0, "zip"), 0x80), Frame(3, "TPE1", Text(0, "x"), 0x40),
                                            Frame(3, "TIT2", Text(0, "Plain")), Frame(3, "TPE1", Text(0, "B"))})));
-  EXPECT_STREQ(r.title, L"Plain");
-  EXPECT_STREQ(r.artist, L"B");
+  EXPECT_TEXT_EQ(r.title, U16("Plain"));
+  EXPECT_TEXT_EQ(r.artist, U16("B"));
   r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, "zip"), 0x08), Frame(4, "TIT2", Text(3, "enc"), 0x04),
                            Frame(4, "TIT2", Text(3, "Plain"), 0x40 /* grouping: not looked at */)})));
-  EXPECT_STREQ(r.title, L"Plain");
+  EXPECT_TEXT_EQ(r.title, U16("Plain"));
   // Only a compressed or encrypted title: nothing.
   EXPECT_TRUE(IsZero(Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, "zip"), 0x08), Frame(4, "TPE1", Text(3, "B"))})))));
 }
@@ -171,20 +171,22 @@ TEST(Id3v2, OverlongValuesAreCutOrDropped) {
   TrackInfoRecord r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, std::string(600, 't'))),
                                            Frame(4, "TPE1", Text(3, euros)), Frame(4, "TDRC", Text(3, "2017-05-12T10:00:00")),
                                            Frame(4, "TALB", Text(3, "A"))})));
-  EXPECT_EQ(wcslen(r.title), 255u);
-  EXPECT_EQ(wcslen(r.artist), 170u);
-  EXPECT_STREQ(r.year, L"2017-05-12T10:00:");  // 19 characters do not fit 18 units: cut to 17
-  EXPECT_STREQ(r.album, L"A");
+  EXPECT_EQ(Utf16Length(r.title), 255u);
+  EXPECT_EQ(Utf16Length(r.artist), 170u);
+  EXPECT_TEXT_EQ(r.year, U16("2017-05-12T10:00:"));  // 19 characters do not fit 18 units: cut to 17
+  EXPECT_TEXT_EQ(r.album, U16("A"));
   r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, "T")), Frame(4, "TDRC", Text(3, "2017-05-12T10:00Z"))})));
-  EXPECT_STREQ(r.year, L"2017-05-12T10:00Z");  // 17 characters fit
+  EXPECT_TEXT_EQ(r.year, U16("2017-05-12T10:00Z"));  // 17 characters fit
 }
 
 TEST(Id3v2, AnsiCodePageText) {
-  if (GetACP() != 1251) GTEST_SKIP() << "needs ANSI code page 1251 (Cyrillic); this process has " << GetACP();
+  if (TestAnsiCodePage() != 1251) {
+    GTEST_SKIP() << "needs ANSI code page 1251 (Cyrillic); this process has " << TestAnsiCodePage();
+  }
   TrackInfoRecord r = Parse(Tag(3, 0, Cat({Frame(3, "TIT2", Text(0, "\xCF\xE5\xF1\xED\xFF")),
                                            Frame(3, "TPE1", Text(0, "\xC3\xF0\xF3\xEF\xEF\xE0"))})));
-  EXPECT_STREQ(r.title, L"\x041F\x0435\x0441\x043D\x044F");
-  EXPECT_STREQ(r.artist, L"\x0413\x0440\x0443\x043F\x043F\x0430");
+  EXPECT_TEXT_EQ(r.title, U16("\x041F\x0435\x0441\x043D\x044F"));
+  EXPECT_TEXT_EQ(r.artist, U16("\x0413\x0440\x0443\x043F\x043F\x0430"));
 }
 
 TEST(Id3v2, TagUnsynchronisation) {
@@ -197,25 +199,25 @@ TEST(Id3v2, TagUnsynchronisation) {
   Bytes tag = Tag(3, 0x80, Unsynchronise(frames));
   ASSERT_NE(Unsynchronise(frames).size(), frames.size());
   TrackInfoRecord r = Parse(tag);
-  EXPECT_STREQ(r.title, L"Title");
-  EXPECT_STREQ(r.artist, L"A\xFFE0");
+  EXPECT_TEXT_EQ(r.title, U16("Title"));
+  EXPECT_TEXT_EQ(r.artist, U16("A\xFFE0"));
   EXPECT_EQ(r.album[0], 0xFF);  // "ÿ" then the malformed FF E0
   // Whatever the version.
   Bytes frames4 = Cat({Frame(4, "TPE1", {1, 0xFF, 0xFE, 0x42, 0}), Frame(4, "TIT2", {3, 0x54})});
   r = Parse(Tag(4, 0x80, Unsynchronise(frames4)));
-  EXPECT_STREQ(r.title, L"T");
-  EXPECT_STREQ(r.artist, L"B");
+  EXPECT_TEXT_EQ(r.title, U16("T"));
+  EXPECT_TEXT_EQ(r.artist, U16("B"));
 }
 
 TEST(Id3v2, FrameUnsynchronisation) {
   // Version 4 flag 0x02: the frame's own data; its size counts the raw bytes.
   Bytes data = Unsynchronise({1, 0xFF, 0xFE, 0x41, 0, 0xFF, 0xFE});
   TrackInfoRecord r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", data, 0x02), Frame(4, "TPE1", Text(3, "B"))})));
-  EXPECT_STREQ(r.title, L"A\xFEFF");
-  EXPECT_STREQ(r.artist, L"B");
+  EXPECT_TEXT_EQ(r.title, U16("A\xFEFF"));
+  EXPECT_TEXT_EQ(r.artist, U16("B"));
   // Version 3 frames have no such flag: the bytes stay as they are.
   r = Parse(Tag(3, 0, Frame(3, "TIT2", {3, 0x41, 0xFF, 0x00, 0x42}, 0x02)));
-  EXPECT_STREQ(r.title, L"A\xFFFD");
+  EXPECT_TEXT_EQ(r.title, U16("A\xFFFD"));
 }
 
 TEST(Id3v2, RemoveUnsynchronisation) {
@@ -235,12 +237,12 @@ TEST(Id3v2, ExtendedHeaders) {
   Bytes in_padding = Frame(3, "TPE1", Text(0, "Ghost"));
   Bytes ext3 = Cat({BigEndian(6), {0, 0}, BigEndian((uint32_t)in_padding.size())});
   TrackInfoRecord r = Parse(Tag(3, 0x40, Cat({ext3, frames, in_padding})));
-  EXPECT_STREQ(r.title, L"T");
-  EXPECT_STREQ(r.year, L"2001");
-  EXPECT_STREQ(r.artist, L"");
+  EXPECT_TEXT_EQ(r.title, U16("T"));
+  EXPECT_TEXT_EQ(r.year, U16("2001"));
+  EXPECT_TEXT_EQ(r.artist, U16(""));
   // With a CRC (size 10) and no padding.
   Bytes ext3crc = Cat({BigEndian(10), {0x80, 0}, BigEndian(0), BigEndian(0x12345678)});
-  EXPECT_STREQ(Parse(Tag(3, 0x40, Cat({ext3crc, frames}))).title, L"T");
+  EXPECT_TEXT_EQ(Parse(Tag(3, 0x40, Cat({ext3crc, frames}))).title, U16("T"));
   // Padding larger than the tag, an extended header past the end: no frames, no crash.
   EXPECT_TRUE(IsZero(Parse(Tag(3, 0x40, Cat({Cat({BigEndian(6), {0, 0}, BigEndian(0xFFFFFFFF)}), frames})))));
   EXPECT_TRUE(IsZero(Parse(Tag(3, 0x40, Cat({Cat({BigEndian(0xFFFFFFFF), {0, 0}, BigEndian(0)}), frames})))));
@@ -249,35 +251,35 @@ TEST(Id3v2, ExtendedHeaders) {
   // Version 4: a syncsafe size that counts the whole extended header; the padding is not named.
   Bytes frames4 = Cat({Frame(4, "TIT2", Text(3, "T4")), Bytes(30, 0)});
   Bytes ext4 = Cat({Syncsafe(6), {1, 0}});
-  EXPECT_STREQ(Parse(Tag(4, 0x40, Cat({ext4, frames4}))).title, L"T4");
+  EXPECT_TEXT_EQ(Parse(Tag(4, 0x40, Cat({ext4, frames4}))).title, U16("T4"));
   Bytes ext4crc = Cat({Syncsafe(12), {1, 0x20, 5, 1, 2, 3, 4, 5}});
-  EXPECT_STREQ(Parse(Tag(4, 0x40, Cat({ext4crc, frames4}))).title, L"T4");
+  EXPECT_TEXT_EQ(Parse(Tag(4, 0x40, Cat({ext4crc, frames4}))).title, U16("T4"));
   EXPECT_TRUE(IsZero(Parse(Tag(4, 0x40, Cat({Syncsafe(0x0FFFFFFF), {1, 0}, frames4})))));
 
   // Unsynchronised, with the padding counted after unsynchronisation.
   Bytes body = Cat({ext3, Frame(3, "TIT2", {1, 0xFF, 0xFE, 0x55, 0}), in_padding});
   r = Parse(Tag(3, 0xC0, Unsynchronise(body)));
-  EXPECT_STREQ(r.title, L"U");
-  EXPECT_STREQ(r.artist, L"");
+  EXPECT_TEXT_EQ(r.title, U16("U"));
+  EXPECT_TEXT_EQ(r.artist, U16(""));
 }
 
 TEST(Id3v2, WalkStopsAtPaddingAndAtFramesPastTheEnd) {
   Bytes title = Frame(3, "TIT2", Text(0, "T"));
   // Padding: a zero where an identifier would start.
-  EXPECT_STREQ(Parse(Tag(3, 0, Cat({title, Bytes(10, 0), Frame(3, "TPE1", Text(0, "B"))}))).artist, L"");
+  EXPECT_TEXT_EQ(Parse(Tag(3, 0, Cat({title, Bytes(10, 0), Frame(3, "TPE1", Text(0, "B"))}))).artist, U16(""));
   // Sizes reaching past the tag end, up to all ones; values found before stay.
   // 19: one byte past the end (the frame's own 6 bytes and the 12 of the TALB frame).
   for (uint32_t size : {19u, 1000u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
     TrackInfoRecord r = Parse(Tag(3, 0, Cat({title, Frame(3, "TPE1", Text(0, "Bands"), 0, size),
                                             Frame(3, "TALB", Text(0, "A"))})));
-    EXPECT_STREQ(r.title, L"T") << size;
-    EXPECT_STREQ(r.album, L"") << size;
+    EXPECT_TEXT_EQ(r.title, U16("T")) << size;
+    EXPECT_TEXT_EQ(r.album, U16("")) << size;
   }
   TrackInfoRecord r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, "T")), Cat({Str("TPE1"), {0xFF, 0xFF, 0xFF, 0xFF, 0, 0}})})));
-  EXPECT_STREQ(r.title, L"T");
+  EXPECT_TEXT_EQ(r.title, U16("T"));
   // A frame ending exactly at the tag end is read; a header cut by the end is not.
-  EXPECT_STREQ(Parse(Tag(3, 0, title)).title, L"T");
-  EXPECT_STREQ(Parse(Tag(3, 0, Cat({title, Str("TPE1")}))).title, L"T");
+  EXPECT_TEXT_EQ(Parse(Tag(3, 0, title)).title, U16("T"));
+  EXPECT_TEXT_EQ(Parse(Tag(3, 0, Cat({title, Str("TPE1")}))).title, U16("T"));
 }
 
 TEST(Id3v2, ReadsStayInsideTheBlockAndTheDeclaredSize) {
@@ -285,15 +287,15 @@ TEST(Id3v2, ReadsStayInsideTheBlockAndTheDeclaredSize) {
   // The block is shorter than the tag says: the frame cut by the block's end is not read.
   TrackInfoRecord r;
   ParseId3v2Tag(&r, tag.data(), tag.size() - 1);
-  EXPECT_STREQ(r.title, L"T");
-  EXPECT_STREQ(r.artist, L"");
+  EXPECT_TEXT_EQ(r.title, U16("T"));
+  EXPECT_TEXT_EQ(r.artist, U16(""));
   // A declared size smaller than the data: frames after it are not read.
   Bytes shorter = tag;
   Bytes size = Syncsafe(12);
   std::copy(size.begin(), size.end(), shorter.begin() + 6);
   r = Parse(shorter);
-  EXPECT_STREQ(r.title, L"T");
-  EXPECT_STREQ(r.artist, L"");
+  EXPECT_TEXT_EQ(r.title, U16("T"));
+  EXPECT_TEXT_EQ(r.artist, U16(""));
   // Fewer bytes than a tag header.
   ParseId3v2Tag(&r, tag.data(), 9);
   EXPECT_TRUE(IsZero(r));
@@ -302,7 +304,7 @@ TEST(Id3v2, ReadsStayInsideTheBlockAndTheDeclaredSize) {
   Bytes big = Syncsafe(0x0FFFFFFF);
   std::copy(big.begin(), big.end(), huge.begin() + 6);
   huge[5] = 0x80;
-  EXPECT_STREQ(Parse(huge).artist, L"Band");
+  EXPECT_TEXT_EQ(Parse(huge).artist, U16("Band"));
 }
 
 TEST(Id3v2, ManyTinyFrames) {
@@ -313,8 +315,8 @@ TEST(Id3v2, ManyTinyFrames) {
   }
   Bytes title = Frame(3, "TIT2", Text(0, "Last"));
   body.insert(body.end(), title.begin(), title.end());
-  EXPECT_STREQ(Parse(Tag(3, 0, body)).title, L"Last");
-  EXPECT_STREQ(Parse(Tag(3, 0x80, body)).title, L"Last");
+  EXPECT_TEXT_EQ(Parse(Tag(3, 0, body)).title, U16("Last"));
+  EXPECT_TEXT_EQ(Parse(Tag(3, 0x80, body)).title, U16("Last"));
 }
 
 TEST(Id3v2, LargeUnsynchronisedTag) {
@@ -323,8 +325,8 @@ TEST(Id3v2, LargeUnsynchronisedTag) {
   Bytes tag = Tag(3, 0x80, Unsynchronise(Cat({Frame(3, "TIT2", Text(0, "Big")), Frame(3, "APIC", picture),
                                               Frame(3, "TPE1", Text(0, "Late"))})));
   TrackInfoRecord r = Parse(tag);
-  EXPECT_STREQ(r.title, L"Big");
-  EXPECT_STREQ(r.artist, L"");  // beyond the copy: not read
+  EXPECT_TEXT_EQ(r.title, U16("Big"));
+  EXPECT_TEXT_EQ(r.artist, U16(""));  // beyond the copy: not read
 }
 
 }  // namespace

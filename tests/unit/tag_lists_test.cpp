@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "media/tag_lists.h"
+#include "tests/unit/utf16_test_text.h"
 
 namespace {
 
@@ -31,46 +32,46 @@ TrackInfoRecord Parse(const std::vector<char> &list, TagListKind kind) {
 
 TEST(TagList, FillsTheFourFields) {
   TrackInfoRecord r = Parse(List({"ARTIST=A", "TITLE=T", "DATE=2017", "TRACKNUMBER=3"}), kVorbisCommentList);
-  EXPECT_STREQ(r.artist, L"A");
-  EXPECT_STREQ(r.title, L"T");
-  EXPECT_STREQ(r.year, L"2017");
-  EXPECT_STREQ(r.album, L"");
+  EXPECT_TEXT_EQ(r.artist, U16("A"));
+  EXPECT_TEXT_EQ(r.title, U16("T"));
+  EXPECT_TEXT_EQ(r.year, U16("2017"));
+  EXPECT_TEXT_EQ(r.album, U16(""));
   for (int i = 5; i < kYearUnits; ++i) EXPECT_EQ(r.year[i], 0) << i;
 
   r = Parse(List({"Artist=Ключ", "Title=Песня \xE2\x80\x94 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\xB5", "Year=1999",
                   "Album=Альбом"}),
             kApeTagList);
-  EXPECT_STREQ(r.artist, L"\x041A\x043B\x044E\x0447");
-  EXPECT_STREQ(r.title, L"\x041F\x0435\x0441\x043D\x044F \x2014 \x65E5\x672C \xD83C\xDFB5");
-  EXPECT_STREQ(r.year, L"1999");
-  EXPECT_STREQ(r.album, L"\x0410\x043B\x044C\x0431\x043E\x043C");
+  EXPECT_TEXT_EQ(r.artist, U16("\x041A\x043B\x044E\x0447"));
+  EXPECT_TEXT_EQ(r.title, U16("\x041F\x0435\x0441\x043D\x044F \x2014 \x65E5\x672C \xD83C\xDFB5"));
+  EXPECT_TEXT_EQ(r.year, U16("1999"));
+  EXPECT_TEXT_EQ(r.album, U16("\x0410\x043B\x044C\x0431\x043E\x043C"));
 }
 
 TEST(TagList, KeysIgnoreCaseAndLaterEntriesWin) {
   TrackInfoRecord r = Parse(List({"Title=One", "title=Two", "aRtIsT=X", "ARTIST=Y"}), kVorbisCommentList);
-  EXPECT_STREQ(r.title, L"Two");
-  EXPECT_STREQ(r.artist, L"Y");
+  EXPECT_TEXT_EQ(r.title, U16("Two"));
+  EXPECT_TEXT_EQ(r.artist, U16("Y"));
   r = Parse(List({"DATE=2001", "date=2002"}), kVorbisCommentList);
-  EXPECT_STREQ(r.year, L"2002");
-  EXPECT_STREQ(r.title, L"");
+  EXPECT_TEXT_EQ(r.year, U16("2002"));
+  EXPECT_TEXT_EQ(r.title, U16(""));
 }
 
 TEST(TagList, AlbumRuleDiffersByReader) {
   // Vorbis comments: the first album with a value; an empty one does not block.
   TrackInfoRecord r = Parse(List({"ALBUM=", "ALBUM=First", "album=Second"}), kVorbisCommentList);
-  EXPECT_STREQ(r.album, L"First");
+  EXPECT_TEXT_EQ(r.album, U16("First"));
   // APE tags: the last album.
   r = Parse(List({"Album=First", "Album=Second"}), kApeTagList);
-  EXPECT_STREQ(r.album, L"Second");
+  EXPECT_TEXT_EQ(r.album, U16("Second"));
 }
 
 TEST(TagList, YearKeyDiffersByReader) {
   TrackInfoRecord r = Parse(List({"YEAR=1999", "TITLE=T"}), kVorbisCommentList);
-  EXPECT_STREQ(r.year, L"");
+  EXPECT_TEXT_EQ(r.year, U16(""));
   r = Parse(List({"DATE=1999", "TITLE=T"}), kApeTagList);
-  EXPECT_STREQ(r.year, L"");
+  EXPECT_TEXT_EQ(r.year, U16(""));
   r = Parse(List({"Year=1999"}), kApeTagList);
-  EXPECT_STREQ(r.year, L"1999");
+  EXPECT_TEXT_EQ(r.year, U16("1999"));
 }
 
 TEST(TagList, LongerKeysStartingWithATestedKeyAreOtherKeys) {
@@ -79,16 +80,16 @@ TEST(TagList, LongerKeysStartingWithATestedKeyAreOtherKeys) {
                                   "DATE=1965", "DATE_ORIGINAL=1964-01-01", "ALBUMARTIST=Various",
                                   "ALBUMSORT=Help", "ALBUM=Help!"}),
                             kVorbisCommentList);
-  EXPECT_STREQ(r.artist, L"Beatles");
-  EXPECT_STREQ(r.title, L"Help!");
-  EXPECT_STREQ(r.year, L"1965");
-  EXPECT_STREQ(r.album, L"Help!");
+  EXPECT_TEXT_EQ(r.artist, U16("Beatles"));
+  EXPECT_TEXT_EQ(r.title, U16("Help!"));
+  EXPECT_TEXT_EQ(r.year, U16("1965"));
+  EXPECT_TEXT_EQ(r.album, U16("Help!"));
 
   r = Parse(List({"ArtistSort=Beatles, The", "TitleSort=Help", "YearRecorded=1964", "Album Artist=V"}), kApeTagList);
-  EXPECT_STREQ(r.artist, L"");
-  EXPECT_STREQ(r.title, L"");
-  EXPECT_STREQ(r.year, L"");
-  EXPECT_STREQ(r.album, L"");
+  EXPECT_TEXT_EQ(r.artist, U16(""));
+  EXPECT_TEXT_EQ(r.title, U16(""));
+  EXPECT_TEXT_EQ(r.year, U16(""));
+  EXPECT_TEXT_EQ(r.album, U16(""));
 }
 
 TEST(TagList, BareKeysAndEmptyValues) {
@@ -96,8 +97,8 @@ TEST(TagList, BareKeysAndEmptyValues) {
   EXPECT_EQ(TagListSize(list.data()), 28u);  // up to the empty string
   TrackInfoRecord r;
   ParseTagList(&r, list.data(), list.size(), kVorbisCommentList);
-  EXPECT_STREQ(r.title, L"Kept");  // a key without "=" is not a title entry; the empty string ends the walk
-  EXPECT_STREQ(r.artist, L"");
+  EXPECT_TEXT_EQ(r.title, U16("Kept"));  // a key without "=" is not a title entry; the empty string ends the walk
+  EXPECT_TEXT_EQ(r.artist, U16(""));
 }
 
 TEST(TagList, EmptyListStillClearsTheRecord) {
@@ -108,11 +109,11 @@ TEST(TagList, EmptyListStillClearsTheRecord) {
 
 TEST(TagList, YearCapacityLeavesTheLastTwoUnitsZero) {
   TrackInfoRecord r = Parse(List({"DATE=2017-05-12 10h1"}), kVorbisCommentList);  // 15 characters fit
-  EXPECT_STREQ(r.year, L"2017-05-12 10h1");
+  EXPECT_TEXT_EQ(r.year, U16("2017-05-12 10h1"));
   r = Parse(List({"DATE=2017-05-12 10h12"}), kVorbisCommentList);  // 16 do not: cut to 15
-  EXPECT_STREQ(r.year, L"2017-05-12 10h1");
+  EXPECT_TEXT_EQ(r.year, U16("2017-05-12 10h1"));
   r = Parse(List({"DATE=2017-05-12T10:00:00+02:00"}), kVorbisCommentList);
-  EXPECT_EQ(wcslen(r.year), 15u);
+  EXPECT_EQ(Utf16Length(r.year), 15u);
   EXPECT_EQ(r.year[16], 0);
   EXPECT_EQ(r.year[17], 0);
 }
@@ -125,17 +126,17 @@ TEST(TagList, OverlongValuesEndInsideTheirField) {
   TrackInfoRecord r = Parse(List({"ALBUM=" + std::string(1000, 'a'), "TITLE=" + cyrillic, "ARTIST=" + emoji,
                                   "DATE=1"}),
                             kVorbisCommentList);
-  EXPECT_EQ(wcslen(r.album), 255u);
-  EXPECT_EQ(wcslen(r.title), 255u);
+  EXPECT_EQ(Utf16Length(r.album), 255u);
+  EXPECT_EQ(Utf16Length(r.title), 255u);
   EXPECT_EQ(r.title[254], 0x042F);
-  EXPECT_EQ(wcslen(r.artist), 254u);  // 127 pairs: the 128th pair would leave no room for the terminator
+  EXPECT_EQ(Utf16Length(r.artist), 254u);  // 127 pairs: the 128th pair would leave no room for the terminator
   EXPECT_EQ(r.artist[253], 0xDFB5);
-  EXPECT_STREQ(r.year, L"1");  // the title did not run into the year
+  EXPECT_TEXT_EQ(r.year, U16("1"));  // the title did not run into the year
 }
 
 TEST(TagList, MalformedUtf8BecomesReplacementCharacters) {
   TrackInfoRecord r = Parse(List({"TITLE=a\xFF" "b\xC3"}), kApeTagList);
-  EXPECT_STREQ(r.title, L"a\xFFFD" L"b\xFFFD");
+  EXPECT_TEXT_EQ(r.title, U16("a\xFFFD") U16("b\xFFFD"));
 }
 
 TEST(TagList, RangeWithoutTheClosingEmptyString) {
@@ -143,11 +144,11 @@ TEST(TagList, RangeWithoutTheClosingEmptyString) {
   const char kData[] = "ARTIST=Abc\0TITLE=Song title";
   TrackInfoRecord r;
   ParseTagList(&r, kData, 11 + 10, kVorbisCommentList);
-  EXPECT_STREQ(r.artist, L"Abc");
-  EXPECT_STREQ(r.title, L"Song");
+  EXPECT_TEXT_EQ(r.artist, U16("Abc"));
+  EXPECT_TEXT_EQ(r.title, U16("Song"));
   ParseTagList(&r, kData, 11 + 3, kVorbisCommentList);  // "TIT": no key
-  EXPECT_STREQ(r.title, L"");
-  EXPECT_STREQ(r.artist, L"Abc");
+  EXPECT_TEXT_EQ(r.title, U16(""));
+  EXPECT_TEXT_EQ(r.artist, U16("Abc"));
 }
 
 }  // namespace

@@ -1,36 +1,39 @@
 // The text conversion seam: bounded conversions that cut at character boundaries.
 #include <gtest/gtest.h>
-#include <windows.h>
 
+#include <string.h>
+
+#include <algorithm>
 #include <string>
 
 #include "media/text_convert.h"
+#include "tests/unit/utf16_test_text.h"
 
 namespace {
 
-const wchar_t kGuard = 0x2222;
+const Utf16Unit kGuard = 0x2222;
 
 TEST(ConvertUtf8ToUtf16, CutsAtCharacterBoundariesInsideTheCapacity) {
-  wchar_t out[8];
-  wmemset(out, kGuard, 8);
+  Utf16Unit out[8];
+  std::fill_n(out, 8, kGuard);
   EXPECT_EQ(ConvertUtf8ToUtf16(out, 4, "abc", 3), 3u);  // exactly fits with its terminator
-  EXPECT_STREQ(out, L"abc");
+  EXPECT_TEXT_EQ(out, U16("abc"));
   EXPECT_EQ(ConvertUtf8ToUtf16(out, 4, "abcd", 4), 3u);
-  EXPECT_STREQ(out, L"abc");
+  EXPECT_TEXT_EQ(out, U16("abc"));
   EXPECT_EQ(out[4], kGuard);
 
   // "Жук" is two bytes a character; a cut never leaves half of one.
-  wmemset(out, kGuard, 8);
+  std::fill_n(out, 8, kGuard);
   EXPECT_EQ(ConvertUtf8ToUtf16(out, 3, "\xD0\x96\xD1\x83\xD0\xBA", 6), 2u);
-  EXPECT_STREQ(out, L"\x0416\x0443");
+  EXPECT_TEXT_EQ(out, U16("\x0416\x0443"));
   EXPECT_EQ(out[3], kGuard);
 
   // A surrogate pair is never split: "a" + U+1F600 needs three units.
-  wmemset(out, kGuard, 8);
+  std::fill_n(out, 8, kGuard);
   EXPECT_EQ(ConvertUtf8ToUtf16(out, 3, "a\xF0\x9F\x98\x80", 5), 1u);
-  EXPECT_STREQ(out, L"a");
+  EXPECT_TEXT_EQ(out, U16("a"));
   EXPECT_EQ(ConvertUtf8ToUtf16(out, 4, "a\xF0\x9F\x98\x80", 5), 3u);
-  EXPECT_STREQ(out, L"a\xD83D\xDE00");
+  EXPECT_TEXT_EQ(out, U16("a\xD83D\xDE00"));
   EXPECT_EQ(out[4], kGuard);
 
   EXPECT_EQ(ConvertUtf8ToUtf16(out, 1, "abc", 3), 0u);  // room for the terminator only
@@ -43,7 +46,7 @@ TEST(ConvertUtf8ToUtf16, CutsAtCharacterBoundariesInsideTheCapacity) {
 }
 
 TEST(ConvertUtf8ToUtf16, InvalidInputNeverOverrunsTheCapacity) {
-  wchar_t out[12];
+  Utf16Unit out[12];
   // Malformed runs the estimate might count differently from the platform.
   const std::string kMalformed[] = {
       std::string(100, '\x80'),                // stray continuation bytes
@@ -53,7 +56,7 @@ TEST(ConvertUtf8ToUtf16, InvalidInputNeverOverrunsTheCapacity) {
       [] { std::string s; for (int i = 0; i < 50; ++i) s += "\xF0\x9F\x98"; return s; }(),  // cut 4-byte sequence
   };
   for (const std::string &text : kMalformed) {
-    wmemset(out, kGuard, 12);
+    std::fill_n(out, 12, kGuard);
     size_t units = ConvertUtf8ToUtf16(out, 11, text.data(), text.size());
     EXPECT_LE(units, 10u);
     EXPECT_GE(units, 3u) << "cut far more than needed";
@@ -66,7 +69,7 @@ TEST(ConvertUtf8ToUtf16, InvalidInputNeverOverrunsTheCapacity) {
 TEST(ConvertUtf8ToUtf16, MegabyteInputIsCutToTheCapacity) {
   std::string text;
   for (int i = 0; i < 400000; ++i) text += "\xE2\x82\xAC";  // 1.2 MB of euro signs
-  wchar_t out[257];
+  Utf16Unit out[257];
   out[256] = kGuard;
   EXPECT_EQ(ConvertUtf8ToUtf16(out, 256, text.data(), text.size()), 255u);
   EXPECT_EQ(out[0], 0x20AC);
@@ -76,26 +79,28 @@ TEST(ConvertUtf8ToUtf16, MegabyteInputIsCutToTheCapacity) {
 }
 
 TEST(ConvertAnsiToUtf16, CutsToTheCapacity) {
-  wchar_t out[8];
-  wmemset(out, kGuard, 8);
+  Utf16Unit out[8];
+  std::fill_n(out, 8, kGuard);
   EXPECT_EQ(ConvertAnsiToUtf16(out, 5, "Song title", 10), 4u);
-  EXPECT_STREQ(out, L"Song");
+  EXPECT_TEXT_EQ(out, U16("Song"));
   EXPECT_EQ(out[5], kGuard);
   EXPECT_EQ(ConvertAnsiToUtf16(out, 8, "ab\0cd", 5), 5u);  // a zero byte ends the string
-  EXPECT_STREQ(out, L"ab");
+  EXPECT_TEXT_EQ(out, U16("ab"));
 }
 
 TEST(ConvertAnsiToUtf16, CyrillicCodePage) {
-  if (GetACP() != 1251) GTEST_SKIP() << "needs ANSI code page 1251 (Cyrillic); this process has " << GetACP();
-  wchar_t out[8];
+  if (TestAnsiCodePage() != 1251) {
+    GTEST_SKIP() << "needs ANSI code page 1251 (Cyrillic); this process has " << TestAnsiCodePage();
+  }
+  Utf16Unit out[8];
   EXPECT_EQ(ConvertAnsiToUtf16(out, 8, "\xC6\xF3\xEA", 3), 3u);
-  EXPECT_STREQ(out, L"\x0416\x0443\x043A");
+  EXPECT_TEXT_EQ(out, U16("\x0416\x0443\x043A"));
 }
 
 TEST(ConvertUtf16ToUtf8, ReportsTheNeededSizeAndWritesOnlyWhenItFits) {
   char out[8];
   memset(out, '#', sizeof out);
-  const wchar_t kText[] = L"\x0416\x0443k";  // 2 + 2 + 1 bytes
+  const Utf16Unit kText[] = U16("\x0416\x0443k");  // 2 + 2 + 1 bytes
   EXPECT_EQ(ConvertUtf16ToUtf8(out, 4, kText, 3), 5u);
   EXPECT_EQ(out[0], '#');  // too small: nothing written
   EXPECT_EQ(ConvertUtf16ToUtf8(out, 5, kText, 3), 5u);
@@ -103,7 +108,7 @@ TEST(ConvertUtf16ToUtf8, ReportsTheNeededSizeAndWritesOnlyWhenItFits) {
   EXPECT_EQ(out[5], '#');  // no terminator written
   EXPECT_EQ(ConvertUtf16ToUtf8(out, 8, kText, 0), 0u);
 
-  const wchar_t kLoneSurrogate[] = {0xD800, L'a'};
+  const Utf16Unit kLoneSurrogate[] = {0xD800, U16('a')};
   EXPECT_EQ(ConvertUtf16ToUtf8(out, 8, kLoneSurrogate, 2), 4u);
   EXPECT_EQ(std::string(out, 4), "\xEF\xBF\xBD" "a");
 }

@@ -2,45 +2,46 @@
 #include <gtest/gtest.h>
 
 #include "media/title_rules.h"
+#include "tests/unit/utf16_test_text.h"
 
 namespace {
 
 TEST(FileNameTitle, LastExtensionOfTheFileNameOnly) {
-  wchar_t title[64];
-  FileNameTitle(L"D:\\Music\\Band - Song.flac", title);
-  EXPECT_STREQ(title, L"Band - Song");
-  FileNameTitle(L"D:\\Music\\archive.tar.gz", title);
-  EXPECT_STREQ(title, L"archive.tar");
-  FileNameTitle(L"D:\\x.y\\track.mp3", title);
-  EXPECT_STREQ(title, L"track");
-  FileNameTitle(L"song.mp3", title);
-  EXPECT_STREQ(title, L"song");
-  FileNameTitle(L"D:/music/song.mp3", title);  // a forward slash separates nothing
-  EXPECT_STREQ(title, L"D:/music/song");
+  Utf16Unit title[64];
+  FileNameTitle(U16("D:\\Music\\Band - Song.flac"), title);
+  EXPECT_TEXT_EQ(title, U16("Band - Song"));
+  FileNameTitle(U16("D:\\Music\\archive.tar.gz"), title);
+  EXPECT_TEXT_EQ(title, U16("archive.tar"));
+  FileNameTitle(U16("D:\\x.y\\track.mp3"), title);
+  EXPECT_TEXT_EQ(title, U16("track"));
+  FileNameTitle(U16("song.mp3"), title);
+  EXPECT_TEXT_EQ(title, U16("song"));
+  FileNameTitle(U16("D:/music/song.mp3"), title);  // a forward slash separates nothing
+  EXPECT_TEXT_EQ(title, U16("D:/music/song"));
 }
 
 TEST(FileNameTitle, NameWithoutExtensionIsKeptWhole) {
-  wchar_t title[64];
-  FileNameTitle(L"D:\\x.y\\README", title);
-  EXPECT_STREQ(title, L"README");
-  FileNameTitle(L"D:\\Music\\.hidden", title);
-  EXPECT_STREQ(title, L".hidden");
-  FileNameTitle(L"D:\\Music\\.hidden.ogg", title);
-  EXPECT_STREQ(title, L".hidden");
-  FileNameTitle(L"D:\\Music\\", title);
-  EXPECT_STREQ(title, L"");
+  Utf16Unit title[64];
+  FileNameTitle(U16("D:\\x.y\\README"), title);
+  EXPECT_TEXT_EQ(title, U16("README"));
+  FileNameTitle(U16("D:\\Music\\.hidden"), title);
+  EXPECT_TEXT_EQ(title, U16(".hidden"));
+  FileNameTitle(U16("D:\\Music\\.hidden.ogg"), title);
+  EXPECT_TEXT_EQ(title, U16(".hidden"));
+  FileNameTitle(U16("D:\\Music\\"), title);
+  EXPECT_TEXT_EQ(title, U16(""));
 }
 
 TEST(WaveFileTitle, DropsTheLastFourUnits) {
-  wchar_t title[64];
-  WaveFileTitle(L"C:\\Music\\Track 01.wav", title);
-  EXPECT_STREQ(title, L"Track 01");
-  WaveFileTitle(L"noslash.wave", title);
-  EXPECT_STREQ(title, L"noslash.");
-  WaveFileTitle(L"C:\\a.wa", title);  // shorter than four: empty, nothing written before the buffer
-  EXPECT_STREQ(title, L"");
-  WaveFileTitle(L"C:\\.wav", title);
-  EXPECT_STREQ(title, L"");
+  Utf16Unit title[64];
+  WaveFileTitle(U16("C:\\Music\\Track 01.wav"), title);
+  EXPECT_TEXT_EQ(title, U16("Track 01"));
+  WaveFileTitle(U16("noslash.wave"), title);
+  EXPECT_TEXT_EQ(title, U16("noslash."));
+  WaveFileTitle(U16("C:\\a.wa"), title);  // shorter than four: empty, nothing written before the buffer
+  EXPECT_TEXT_EQ(title, U16(""));
+  WaveFileTitle(U16("C:\\.wav"), title);
+  EXPECT_TEXT_EQ(title, U16(""));
 }
 
 }  // namespace

@@ -1,0 +1,30 @@
+// The local-file RIFF/WAVE walk over an in-memory file behind the seam, both
+// from the start (length query) and from byte 12 (details box).
+#include "media/riff_wave.h"
+#include "tests/fuzz/fuzz_checks.h"
+#include "tests/native/wave_seams.h"
+
+// Three RIFF words, then at most ten chunks of two header reads each, and the
+// format block and data size: a walk needs fewer reads than this.
+static const uint32_t kMostReads = 32;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  MemoryWaveFile file;
+  WaveSeam seam;
+  MakeMemoryWaveSeam(&file, data, size, &seam);
+  uint32_t length = 0xDEADBEEF;
+  const bool ok = WaveLengthFromSeam(&seam, &length);
+  FUZZ_CHECK(ok || length == 0xDEADBEEF);
+  FUZZ_CHECK(file.reads <= kMostReads);
+
+  MakeMemoryWaveSeam(&file, data, size, &seam);
+  file.pos = 12;
+  uint32_t skips = 0, fmt_size = 0;
+  WaveFormatBlock format;
+  if (FindWaveFormat(&seam, &skips, &fmt_size, &format)) {
+    FUZZ_CHECK(skips < kWaveFmtSkipLimit);
+    FUZZ_CHECK(WaveFormatAccepted(&format));
+  }
+  FUZZ_CHECK(file.reads <= kMostReads);
+  return 0;
+}

@@ -1,0 +1,45 @@
+// The stand-in library's tag loaders: byte 0 picks one, the rest is its input.
+//   0: a Vorbis comment body        1: an APEv2 tag ending at the input's end
+//   2: an ID3v2 tag at the start    3: trailing ID3v1/APE tags taken off
+#include "standin/tag_blocks.h"
+#include "tests/fuzz/standin_fuzz_checks.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  if (size < 1) return 0;
+  const uint8_t selector = data[0];
+  FuzzSource bytes = {data + 1, size - 1};
+  ByteSource src = MakeFuzzSource(&bytes, (selector & 0x80) == 0);
+  TagBlock block = {NULL, 0};
+  switch (selector & 3) {
+    case 0:
+      if (BuildVorbisCommentList(bytes.data, bytes.size, &block)) CheckList(block, kVorbisCommentList);
+      break;
+    case 1: {
+      ApeTagPlace place;
+      if (FindApeTag(&src, bytes.size, &place)) {
+        FUZZ_CHECK(place.items_start + place.items_size + 32 == bytes.size);
+        FUZZ_CHECK(place.start <= place.items_start);
+        if (LoadApeItems(&src, &place, &block)) CheckList(block, kApeTagList);
+      }
+      break;
+    }
+    case 2: {
+      const uint32_t span = LoadId3v2Tag(&src, 0, &block);
+      if (block.data != NULL) {
+        FUZZ_CHECK(block.size == span && span <= bytes.size);
+        CheckId3Block(block);
+      }
+      break;
+    }
+    default: {
+      ApeTagPlace place;
+      bool has_ape = false;
+      const uint64_t end = TrimTrailingTags(&src, 0, bytes.size, &place, &has_ape);
+      FUZZ_CHECK(end <= bytes.size);
+      if (has_ape && LoadApeItems(&src, &place, &block)) CheckList(block, kApeTagList);
+      break;
+    }
+  }
+  free(block.data);
+  return 0;
+}

@@ -1,0 +1,57 @@
+// What every stand-in fuzz target checks of the tag blocks the library would
+// hand out, and the plug-in's readers run over them as a query would.
+#pragma once
+#include <string.h>
+
+#include "media/id3v2.h"
+#include "media/tag_lists.h"
+#include "standin/stream_facts.h"
+#include "tests/fuzz/fuzz_checks.h"
+
+// A key/value list ends in its empty string exactly at its size.
+inline void CheckList(const TagBlock &block, TagListKind kind) {
+  if (block.data == NULL) return;
+  FUZZ_CHECK(block.size >= 1 && block.size <= kMaxTagBlock + 1);
+  FUZZ_CHECK(TagListSize(reinterpret_cast<const char *>(block.data)) == block.size);
+  TrackInfoRecord record;
+  ParseTagList(&record, reinterpret_cast<const char *>(block.data), block.size, kind);
+  CheckRecord(record);
+}
+
+inline void CheckId3Block(const TagBlock &block) {
+  if (block.data == NULL) return;
+  FUZZ_CHECK(block.size >= 10 && block.size <= kMaxTagBlock);
+  FUZZ_CHECK(memcmp(block.data, "ID3", 3) == 0);
+  TrackInfoRecord record;
+  ParseId3v2Tag(&record, block.data, block.size);
+  CheckRecord(record);
+}
+
+inline void CheckTags(const StreamFacts &facts) {
+  CheckId3Block(facts.tags[kTagId3v2]);
+  CheckList(facts.tags[kTagVorbis], kVorbisCommentList);
+  CheckList(facts.tags[kTagApe], kApeTagList);
+}
+
+// A source over the input that may hide its size, as a download without a
+// Content-Length does; reads still end where the bytes do.
+struct FuzzSource {
+  const uint8_t *data;
+  size_t size;
+};
+
+inline uint32_t FuzzReadAt(void *ctx, uint64_t offset, uint8_t *buf, uint32_t len) {
+  const FuzzSource *s = static_cast<const FuzzSource *>(ctx);
+  if (offset >= s->size) return 0;
+  if (len > s->size - offset) len = (uint32_t)(s->size - offset);
+  memcpy(buf, s->data + offset, len);
+  return len;
+}
+
+inline ByteSource MakeFuzzSource(FuzzSource *s, bool size_known) {
+  ByteSource src;
+  src.ctx = s;
+  src.read_at = FuzzReadAt;
+  src.size = size_known ? (uint64_t)s->size : kSourceSizeUnknown;
+  return src;
+}
