@@ -50,6 +50,7 @@
 //    "rect":[left,top,right,bottom] screen pixels,"client":[w,h],
 //    "base_units":[x,y] dialog base units of the window's font, or of --font,
 //    "base_units_from":"window"|"font",
+//    "owner_class":S,"owner_caption":S (empty when the window has no owner),
 //    "controls":[{"id":N (-1 for 0xFFFF),"class":S,"text":S,"style":N,"exstyle":N,
 //      "enabled":B,"visible":B,
 //      "checked":N (buttons only: 0, 1 or 2),
@@ -422,6 +423,16 @@ static int CommandDump(void) {
   OutInt(state.base_y);
   Out("],\"base_units_from\":");
   Out(own_units ? "\"window\"" : "\"font\"");
+  wchar_t owner_class[256] = L"", owner_caption[kTextUnits] = L"";
+  HWND owner = GetWindow(hwnd, GW_OWNER);
+  if (owner != NULL) {
+    if (GetClassNameW(owner, owner_class, 256) == 0) owner_class[0] = 0;
+    if (GetWindowTextW(owner, owner_caption, kTextUnits) <= 0) owner_caption[0] = 0;
+  }
+  Out(",\"owner_class\":");
+  OutJsonString(owner_class);
+  Out(",\"owner_caption\":");
+  OutJsonString(owner_caption);
   Out(",\"controls\":[");
   EnumChildWindows(hwnd, DumpChild, (LPARAM)&state);
   Out("]}\n");
