@@ -88,6 +88,6 @@ void __cdecl Config(HWND parent) {
 void __cdecl About(HWND parent) {
   MessageBoxA(parent,
               "Tandrel Mini UPnP input 1.1\n"
-              "Reports length, title and tags of local files and UPnP streams.",
+              "Reports track length, title and tags.",
               "About Plugin", MB_OK);
 }
