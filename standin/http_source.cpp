@@ -9,6 +9,10 @@ static const uint32_t kTailMax = 16u * 1024 * 1024;  // most one range request m
 static const uint32_t kTailMin = 64u * 1024;
 static const uint32_t kFarAhead = 1024u * 1024;       // past this, a read near the end goes by range
 static const DWORD kTimeoutMs = 15000;
+// However the bytes trickle in, a stream is measured from what arrived within
+// this time of its opening; a server sending a byte now and then never trips
+// the receive timeout.
+static const DWORD kTotalMs = 30000;
 static const uint32_t kMaxTailFetches = 3;
 
 static bool CopyText(char *dst, size_t cap, const char *src) {
@@ -40,18 +44,67 @@ static uint64_t ContentLength(HINTERNET request) {
   return digits ? value : kSourceSizeUnknown;
 }
 
-static HINTERNET Request(HttpSource *hs, const char *headers) {
-  const DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_UI |
-                      INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES;
-  return InternetOpenUrlA(hs->session, hs->url, headers, headers != NULL ? (DWORD)-1L : 0, flags, 0);
+// Opens a GET of the source's URL on a connection of its own. The timeouts
+// are set on the request itself before it is sent: WinINet implementations
+// differ in whether a request inherits them from the session (Wine's does
+// not), and a server that accepts and then stalls must not hold a query for
+// good, neither while the response headers are awaited nor in the body.
+static HINTERNET Request(HttpSource *hs, const char *headers, HINTERNET *connection) {
+  *connection = NULL;
+  char host[256], path[2048], extra[2048];
+  URL_COMPONENTSA parts;
+  memset(&parts, 0, sizeof(parts));
+  parts.dwStructSize = sizeof(parts);
+  parts.lpszHostName = host;
+  parts.dwHostNameLength = sizeof(host);
+  parts.lpszUrlPath = path;
+  parts.dwUrlPathLength = sizeof(path);
+  parts.lpszExtraInfo = extra;
+  parts.dwExtraInfoLength = sizeof(extra);
+  if (!InternetCrackUrlA(hs->url, 0, 0, &parts)) return NULL;
+  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return NULL;
+  char object[sizeof(path) + sizeof(extra)];
+  snprintf(object, sizeof(object), "%s%s", path[0] ? path : "/", extra);
+  *connection = InternetConnectA(hs->session, host, parts.nPort, NULL, NULL, INTERNET_SERVICE_HTTP, 0, 0);
+  if (*connection == NULL) return NULL;
+  DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_UI |
+                INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES;
+  if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
+  HINTERNET request = HttpOpenRequestA(*connection, "GET", object, NULL, NULL, NULL, flags, 0);
+  if (request != NULL) {
+    DWORD timeout = kTimeoutMs;
+    InternetSetOptionA(request, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
+    InternetSetOptionA(request, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
+    InternetSetOptionA(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
+    if (HttpSendRequestA(request, headers, headers != NULL ? (DWORD)-1L : 0, NULL, 0)) return request;
+    InternetCloseHandle(request);
+  }
+  InternetCloseHandle(*connection);
+  *connection = NULL;
+  return NULL;
 }
 
-// Reads up to len bytes of a response; fewer only at its end or on failure.
-static uint32_t ReadBody(HINTERNET request, uint8_t *buf, uint32_t len) {
+static bool PastDeadline(const HttpSource *hs) { return GetTickCount() - hs->opened_at > kTotalMs; }
+
+// Reads what has arrived, at most len bytes. A plain InternetReadFile waits
+// until all it was asked for is there; asking only for what is available lets
+// the deadline be looked at between arrivals. 0 at the end or on failure.
+static uint32_t ReadSome(HINTERNET request, uint8_t *buf, uint32_t len) {
+  DWORD available = 0;
+  if (!InternetQueryDataAvailable(request, &available, 0, 0) || available == 0) return 0;
+  if (available > len) available = len;
+  DWORD got = 0;
+  if (!InternetReadFile(request, buf, available, &got)) return 0;
+  return got <= available ? got : available;
+}
+
+// Reads up to len bytes of a response; fewer only at its end, on failure or
+// past the source's deadline.
+static uint32_t ReadBody(const HttpSource *hs, HINTERNET request, uint8_t *buf, uint32_t len) {
   uint32_t done = 0;
-  while (done < len) {
-    DWORD got = 0;
-    if (!InternetReadFile(request, buf + done, len - done, &got) || got == 0) break;
+  while (done < len && !PastDeadline(hs)) {
+    uint32_t got = ReadSome(request, buf + done, len - done);
+    if (got == 0) break;
     done += got;
   }
   return done;
@@ -61,6 +114,10 @@ static uint32_t ReadBody(HINTERNET request, uint8_t *buf, uint32_t len) {
 static void GrowHead(HttpSource *hs, uint64_t want) {
   if (want > kHeadMax) want = kHeadMax;
   while (!hs->head_done && hs->head_used < want) {
+    if (PastDeadline(hs)) {
+      hs->head_done = true;
+      break;
+    }
     if (hs->head_used == hs->head_cap) {
       uint32_t cap = hs->head_cap < 65536 ? 65536 : hs->head_cap * 2;
       if (cap > kHeadMax) cap = kHeadMax;
@@ -76,8 +133,8 @@ static void GrowHead(HttpSource *hs, uint64_t want) {
       hs->head = grown;
       hs->head_cap = cap;
     }
-    DWORD got = 0;
-    if (!InternetReadFile(hs->request, hs->head + hs->head_used, hs->head_cap - hs->head_used, &got) || got == 0) {
+    uint32_t got = ReadSome(hs->request, hs->head + hs->head_used, hs->head_cap - hs->head_used);
+    if (got == 0) {
       hs->head_done = true;
       break;
     }
@@ -88,14 +145,16 @@ static void GrowHead(HttpSource *hs, uint64_t want) {
 // Fetches the resource from `from` to its end with a range request.
 static void FetchTail(HttpSource *hs, uint64_t from) {
   ++hs->tail_fetches;
+  if (PastDeadline(hs)) return;
   if (hs->length == kSourceSizeUnknown || from >= hs->length || hs->length - from > kTailMax) return;
   uint32_t size = (uint32_t)(hs->length - from);
   char headers[96];
   snprintf(headers, sizeof(headers), "Range: bytes=%llu-\r\n", (unsigned long long)from);
-  HINTERNET request = Request(hs, headers);
+  HINTERNET connection = NULL;
+  HINTERNET request = Request(hs, headers, &connection);
   if (request == NULL) return;
   uint8_t *tail = StatusCode(request) == 206 ? (uint8_t *)malloc(size) : NULL;
-  if (tail != NULL && ReadBody(request, tail, size) == size) {
+  if (tail != NULL && ReadBody(hs, request, tail, size) == size) {
     free(hs->tail);
     hs->tail = tail;
     hs->tail_pos = from;
@@ -104,6 +163,7 @@ static void FetchTail(HttpSource *hs, uint64_t from) {
     free(tail);
   }
   InternetCloseHandle(request);
+  InternetCloseHandle(connection);
 }
 
 static uint32_t HttpReadAt(void *ctx, uint64_t offset, uint8_t *buf, uint32_t len) {
@@ -134,12 +194,13 @@ bool OpenHttpSource(HttpSource *hs, const char *url, const char *agent, ByteSour
   memset(hs, 0, sizeof(*hs));
   if (url == NULL || !CopyText(hs->url, sizeof(hs->url), url)) return false;
   if (!CopyText(hs->agent, sizeof(hs->agent), agent != NULL ? agent : "")) return false;
+  hs->opened_at = GetTickCount();
   hs->session = InternetOpenA(hs->agent, INTERNET_OPEN_TYPE_PRECONFIG, NULL, NULL, 0);
   if (hs->session == NULL) return false;
   DWORD timeout = kTimeoutMs;
   InternetSetOptionA(hs->session, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
   InternetSetOptionA(hs->session, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
-  hs->request = Request(hs, NULL);
+  hs->request = Request(hs, NULL, &hs->connection);
   if (hs->request == NULL || StatusCode(hs->request) != 200) {
     CloseHttpSource(hs);
     return false;
@@ -153,6 +214,7 @@ bool OpenHttpSource(HttpSource *hs, const char *url, const char *agent, ByteSour
 
 void CloseHttpSource(HttpSource *hs) {
   if (hs->request != NULL) InternetCloseHandle(hs->request);
+  if (hs->connection != NULL) InternetCloseHandle(hs->connection);
   if (hs->session != NULL) InternetCloseHandle(hs->session);
   free(hs->head);
   free(hs->tail);

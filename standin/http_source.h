@@ -9,6 +9,7 @@
 
 struct HttpSource {
   HINTERNET session;
+  HINTERNET connection;   // the main request's own connection
   HINTERNET request;
   char url[2048];
   char agent[256];
@@ -21,6 +22,7 @@ struct HttpSource {
   uint64_t tail_pos;
   uint32_t tail_size;
   uint32_t tail_fetches;  // range requests made
+  DWORD opened_at;        // GetTickCount when opened: reads stop some time after it
 };
 
 // Sends the GET with the given agent; false, with everything closed, unless
