@@ -10,7 +10,7 @@ queries every item three times (--passes 3 --stats); every item must be reported
 both times, alike, within a bounded time, and the process's handle count and
 private bytes must not grow from the first pass to the second.
 
-TANDREL_SOAK_ITEMS sets the folder's size (default 4000; a longer soak:
+TANDREL_SOAK_ITEMS sets the folder's size (default 4000, 1000 on the emulated 32-bit leg; a longer soak:
 TANDREL_SOAK_ITEMS=20000).
 """
 import json
@@ -33,7 +33,8 @@ from conftest import ARCH, WINE, install_host, winpath, write_ini
 sys.path.insert(0, str(Path(__file__).parent))
 from make_fixtures import write_dff, write_dsf  # noqa: E402
 
-SOAK_ITEMS = int(os.environ.get("TANDREL_SOAK_ITEMS", "4000"))
+# The 32-bit leg runs under emulation, many times slower: a smaller folder there.
+SOAK_ITEMS = int(os.environ.get("TANDREL_SOAK_ITEMS", "4000" if ARCH == "x64" else "1000"))
 # Three passes in one process: the figures at the end of the first and the
 # second pass are compared (the last pass ends as the process does). Nothing of
 # a pass may stay behind: the tolerance is one file being read as the figures
@@ -318,9 +319,12 @@ def test_wav_only_mode_soak(soak, tmp_path):
 # ---- misbehaving HTTP servers -------------------------------------------------------------
 
 # How long a stalling server holds its connection, and how long a query may take
-# before it counts as given up by the plug-in rather than by the server.
-HOLD_SECONDS = 60
-QUERY_BOUND_SECONDS = 45
+# beyond the quickest case (the start-up of the host under Wine, or emulation)
+# before it counts as given up by the server rather than by the plug-in. The
+# stand-in library gives up a stalled request after 15 s and any stream 30 s
+# after it opened.
+HOLD_SECONDS = 70
+QUERY_BOUND_SECONDS = 40
 
 
 def wav_body(frames=8000):
@@ -427,6 +431,9 @@ HTTP_CASES = {
 }
 
 
+SLOW_CASES = ("stall_before_response", "stall_after_headers", "drip")
+
+
 def query_timed(host, url):
     start = time.monotonic()
     proc = subprocess.run([WINE, str(host / "talhost.exe"), "--json", url], cwd=host, capture_output=True,
@@ -438,19 +445,24 @@ def query_timed(host, url):
 
 @pytest.mark.parametrize("mode", ["library", "wav_only"])
 def test_misbehaving_servers(mode, tmp_path):
-    """Every case at once, each with its own server and host process; each must finish in bounded time."""
+    """Each case with its own server and host process; each must finish in bounded time."""
     host = install_host(tmp_path / "player")
     if mode == "wav_only":
         write_ini(host, {"Tandrel": {"OnlyWav": 1}})
     servers = {name: RawServer(case[0]) for name, case in HTTP_CASES.items()}
     try:
-        with ThreadPoolExecutor(max_workers=len(servers)) as pool:
-            futures = {name: pool.submit(query_timed, host, server.url()) for name, server in servers.items()}
-            results = {name: future.result() for name, future in futures.items()}
+        # The quick cases one after another, then the slow ones side by side. (A
+        # host started while others wait on the network was seen to wait with
+        # them under Wine's X11 driver.)
+        results = {name: query_timed(host, servers[name].url()) for name in HTTP_CASES if name not in SLOW_CASES}
+        with ThreadPoolExecutor(max_workers=len(SLOW_CASES)) as pool:
+            futures = {name: pool.submit(query_timed, host, servers[name].url()) for name in SLOW_CASES}
+            results.update({name: future.result() for name, future in futures.items()})
     finally:
         for server in servers.values():
             server.close()
     unbounded = []
+    startup = min(elapsed for _, _, elapsed in results.values())
     for name, (_, library_length, wav_length, wav_bounded) in HTTP_CASES.items():
         rc, rows, elapsed = results[name]
         print(f"{mode} {name}: {elapsed:.1f} s, {rows}")
@@ -458,7 +470,7 @@ def test_misbehaving_servers(mode, tmp_path):
         assert len(rows) == 1 and rows[0]["title"] is None and rows[0]["block"] is False, (name, rows)
         assert rows[0]["length_ms"] == (library_length if mode == "library" else wav_length), (name, rows)
         assert servers[name].requests >= 1, name
-        if elapsed >= QUERY_BOUND_SECONDS:
+        if elapsed - startup >= QUERY_BOUND_SECONDS:
             if mode == "wav_only" and not wav_bounded:
                 unbounded.append(f"{name} ({elapsed:.0f} s)")
             else:
