@@ -8,7 +8,8 @@
 # (tests/fuzz/{corpus,regressions}/TARGET), then fuzzes at low priority, one
 # process at a time, keeping what it finds in build/native/fuzz-corpus/TARGET.
 # Crashes land in build/native/fuzz-artifacts/TARGET and fail the run; every
-# run's figures are appended to build/native/fuzz-runs.log.
+# run's figures are appended to build/native/fuzz-runs.log, its output kept in
+# build/native/fuzz-logs.
 set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/.." && pwd)"
@@ -85,7 +86,8 @@ for t in $targets; do
   work="$build/fuzz-corpus/$t"
   artifacts="$build/fuzz-artifacts/$t"
   mkdir -p "$work" "$artifacts"
-  out="$build/fuzz-$t.out"
+  mkdir -p "$build/fuzz-logs"
+  out="$build/fuzz-logs/$t-$(date -u +%Y%m%dT%H%M%S)-$$.out"  # one per run: runs may overlap
   start=$(date +%s)
   failure=""
   # Every committed input once: corpus and regressions (a fixed crash stays fixed).
@@ -94,18 +96,18 @@ for t in $targets; do
     [ -d "$d" ] && inputs+=("$d"/*)
   done
   if [ ${#inputs[@]} -gt 0 ] && ! "$exe" -timeout=10 "${inputs[@]}" >"$out.replay" 2>&1; then
-    failure="replay of committed inputs failed: $(grep -m1 -E 'ERROR|runtime error|check failed' "$out.replay")"
+    failure="replay of committed inputs failed: $(grep -a -m1 -E 'ERROR|runtime error|check failed' "$out.replay")"
   fi
   if [ -z "$failure" ] && [ "$mode" != replay ]; then
     nice -n 19 "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
       -print_final_stats=1 -artifact_prefix="$artifacts/" "$work" "$fuzz_dir/corpus/$t" >"$out" 2>&1
     rc=$?
     execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out" | tail -1)
-    cov=$(grep -E '^#[0-9]+.*cov: ' "$out" | tail -1 | sed -E 's/.*cov: ([0-9]+) ft: ([0-9]+) corp: ([0-9]+).*/cov \1 ft \2 corpus \3/')
+    cov=$(grep -a -E '^#[0-9]+.*cov: ' "$out" | tail -1 | sed -E 's/.*cov: ([0-9]+) ft: ([0-9]+) corp: ([0-9]+).*/cov \1 ft \2 corpus \3/')
     result=ok
     if [ $rc -ne 0 ]; then
       result="crash: $(ls -t "$artifacts" | head -1)"
-      failure="fuzzing found a failure (rc $rc, $artifacts): $(grep -m1 -E 'ERROR|runtime error|check failed' "$out")"
+      failure="fuzzing found a failure (rc $rc, $artifacts): $(grep -a -m1 -E 'ERROR|runtime error|check failed' "$out")"
     fi
     echo "$(date -u +%FT%TZ) $t ${seconds}s execs ${execs:-0} ${cov:-} $result" | tee -a "$log"
   elif [ -n "$failure" ]; then
