@@ -16,6 +16,7 @@ TANDREL_SOAK_ITEMS=20000).
 import json
 import os
 import random
+import select
 import shutil
 import socket
 import struct
@@ -200,8 +201,11 @@ def soak(tmp_path_factory):
     if exe is not None:
         locker = subprocess.Popen([WINE, str(exe), *held], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                   stderr=subprocess.DEVNULL)
-        line = locker.stdout.readline().decode()
-        assert line.startswith("held "), line
+        ready, _, _ = select.select([locker.stdout], [], [], 120)
+        line = locker.stdout.readline().decode() if ready else ""
+        if not line.startswith("held "):
+            locker.kill()
+            pytest.fail(f"the locking program did not start: {line!r}")
         held_count = int(line.split()[1])
     else:
         held_count = 0
