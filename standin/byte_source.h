@@ -22,6 +22,14 @@ bool ReadExact(const ByteSource *src, uint64_t offset, void *buf, uint32_t len);
 // Reads up to len bytes; returns the count (stops at the end or a short read).
 uint32_t ReadUpTo(const ByteSource *src, uint64_t offset, void *buf, uint32_t len);
 
+// A search over a window of up to `capacity` bytes at `offset` reads it in
+// growing steps (4 KiB, then doubling): most searches succeed in the first
+// step and need not read the whole window. Appends the next step to
+// window[0, filled) and returns the bytes added, 0 when the window is full or
+// the source has no more. The bytes are those one ReadUpTo of the whole
+// window would give.
+uint32_t ExtendWindow(const ByteSource *src, uint64_t offset, uint8_t *window, uint32_t capacity, uint32_t filled);
+
 // A source over a memory block (tests, in-memory streams).
 struct MemorySource {
   const uint8_t *data;

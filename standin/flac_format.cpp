@@ -15,9 +15,10 @@ static bool Fail(StreamFacts *out) {
 
 bool OpenFlac(const ByteSource *src, StreamFacts *out) {
   ClearStreamFacts(out);
-  uint64_t pos = LoadId3v2Tag(src, 0, &out->tags[kTagId3v2]);
+  uint64_t pos = Id3v2SpanAt(src, 0);
   uint8_t magic[4];
   if (!ReadExact(src, pos, magic, 4) || memcmp(magic, "fLaC", 4) != 0) return Fail(out);
+  LoadId3v2Tag(src, 0, &out->tags[kTagId3v2]);
   pos += 4;
 
   bool have_info = false;

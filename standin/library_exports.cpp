@@ -198,7 +198,7 @@ DWORD WINAPI BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWO
       ByteSource src = MakeMemorySource(&block);
       handle = OpenStream(&src, flags);
     } else {
-      FileSource fs;
+      static FileSource fs;  // holds a few cached pages; one open at a time under the lock
       ByteSource src;
       if (OpenFileSource(&fs, file, (flags & (DWORD)BASS_UNICODE) != 0, offset, length, &src)) {
         handle = OpenStream(&src, flags);

@@ -14,11 +14,12 @@ static bool Fail(StreamFacts *out) {
 
 bool OpenMonkeysAudio(const ByteSource *src, StreamFacts *out) {
   ClearStreamFacts(out);
-  uint64_t start = LoadId3v2Tag(src, 0, &out->tags[kTagId3v2]);
+  uint64_t start = Id3v2SpanAt(src, 0);
   uint8_t d[52];
   if (!ReadExact(src, start, d, 8) || memcmp(d, "MAC ", 4) != 0) return Fail(out);
   uint32_t version = Le16(d + 4);
   if (version < 3800 || version > 9999) return Fail(out);
+  LoadId3v2Tag(src, 0, &out->tags[kTagId3v2]);
 
   uint32_t blocks_per_frame, final_blocks, total_frames, bits, chans, rate;
   if (version >= 3980) {

@@ -65,9 +65,16 @@ static bool FindFirstFrame(const ByteSource *src, uint64_t start, uint64_t audio
                            MpegHeader *frame) {
   uint8_t *window = (uint8_t *)malloc(kSyncSearch + 4);
   if (window == NULL) return false;
-  uint32_t got = ReadUpTo(src, start, window, kSyncSearch + 4);
+  uint32_t got = 0;
   bool found = false;
-  for (uint32_t i = 0; i + 4 <= got && !found; ++i) {
+  for (uint32_t i = 0; !found; ++i) {
+    // The window grows only while the search has not found a frame in it.
+    while (i + 4 > got) {
+      uint32_t added = ExtendWindow(src, start, window, kSyncSearch + 4, got);
+      if (added == 0) break;
+      got += added;
+    }
+    if (i + 4 > got) break;
     MpegHeader h;
     if (window[i] != 0xFF || !ParseMpegHeader(window + i, &h)) continue;
     uint64_t next = start + i + h.frame_bytes;
@@ -135,7 +142,7 @@ static bool ReadVbrInfo(const ByteSource *src, uint64_t frame_pos, const MpegHea
 
 bool OpenMp3(const ByteSource *src, StreamFacts *out) {
   ClearStreamFacts(out);
-  uint64_t start = LoadId3v2Tag(src, 0, &out->tags[kTagId3v2]);
+  uint64_t start = Id3v2SpanAt(src, 0);
   if (src->size != kSourceSizeUnknown && start > src->size) return Fail(out);
 
   uint64_t audio_end = src->size;
@@ -149,6 +156,7 @@ bool OpenMp3(const ByteSource *src, StreamFacts *out) {
   uint64_t frame_pos = 0;
   MpegHeader h = MpegHeader();
   if (!FindFirstFrame(src, start, audio_end, &frame_pos, &h)) return Fail(out);
+  LoadId3v2Tag(src, 0, &out->tags[kTagId3v2]);
   out->format = kFormatMp3;
   out->freq = h.sample_rate;
   out->chans = h.channels;

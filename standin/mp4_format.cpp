@@ -206,7 +206,7 @@ static bool ParseAdts(const uint8_t p[7], AdtsHeader *h) {
 
 bool OpenAdts(const ByteSource *src, StreamFacts *out) {
   ClearStreamFacts(out);
-  uint64_t start = LoadId3v2Tag(src, 0, &out->tags[kTagId3v2]);
+  uint64_t start = Id3v2SpanAt(src, 0);
   uint8_t p[7];
   AdtsHeader first, next;
   if (!ReadExact(src, start, p, 7) || !ParseAdts(p, &first)) return Fail(out);
@@ -214,6 +214,7 @@ bool OpenAdts(const ByteSource *src, StreamFacts *out) {
   uint64_t second = start + first.frame_bytes;
   bool second_ok = ReadExact(src, second, p, 7) && ParseAdts(p, &next) && next.rate == first.rate;
   if (!second_ok && !(src->size != kSourceSizeUnknown && second == src->size)) return Fail(out);
+  LoadId3v2Tag(src, 0, &out->tags[kTagId3v2]);
   out->format = kFormatAdts;
   out->freq = first.rate;
   out->chans = first.chans;

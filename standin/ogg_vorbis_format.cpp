@@ -7,7 +7,11 @@
 #include "standin/tag_blocks.h"
 
 static const uint32_t kMaxPagesForComments = 4096;
-static const uint32_t kTailWindows[2] = {64 * 1024, 1024 * 1024};
+// The last page is most often a few kilobytes long: a small window finds it,
+// and a larger one is read only when the small one holds no whole page.
+// (Each window ends at the file's end and the search runs backwards, so the
+// page found is the same whichever window first holds it.)
+static const uint32_t kTailWindows[3] = {8 * 1024, 64 * 1024, 1024 * 1024};
 
 static bool Fail(StreamFacts *out) {
   ReleaseStreamFacts(out);

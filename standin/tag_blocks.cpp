@@ -14,10 +14,14 @@ uint32_t Id3v2TagSpan(const uint8_t header[10]) {
   return span;
 }
 
-uint32_t LoadId3v2Tag(const ByteSource *src, uint64_t offset, TagBlock *out) {
+uint32_t Id3v2SpanAt(const ByteSource *src, uint64_t offset) {
   uint8_t header[10];
   if (!ReadExact(src, offset, header, sizeof(header))) return 0;
-  uint32_t span = Id3v2TagSpan(header);
+  return Id3v2TagSpan(header);
+}
+
+uint32_t LoadId3v2Tag(const ByteSource *src, uint64_t offset, TagBlock *out) {
+  uint32_t span = Id3v2SpanAt(src, offset);
   if (span == 0 || span > kMaxTagBlock || out->data != NULL) return span;
   if (src->size != kSourceSizeUnknown && (offset > src->size || span > src->size - offset)) return span;
   // Zero bytes after the tag keep a reader that peeks a little past its end

@@ -14,6 +14,12 @@
 // included), or 0 when the header is not a usable ID3v2 header.
 uint32_t Id3v2TagSpan(const uint8_t header[10]);
 
+// The span of an ID3v2 tag at offset from its header alone (0 when there is
+// none). Openers skip a leading tag with it and load the tag only once the
+// bytes after it prove to be their format, so a file is not read whole-tag
+// by every opener it is offered to.
+uint32_t Id3v2SpanAt(const ByteSource *src, uint64_t offset);
+
 // Reads the ID3v2 tag at offset when the source holds every byte of it.
 // Returns its span (0 when there is no tag header there); the block is filled
 // only for a complete tag that fits kMaxTagBlock.

@@ -64,15 +64,21 @@ bool OpenWavPack(const ByteSource *src, StreamFacts *out) {
   static const uint32_t kRates[15] = {6000,  8000,  9600,  11025, 12000, 16000, 22050, 24000,
                                       32000, 44100, 48000, 64000, 88200, 96000, 192000};
   ClearStreamFacts(out);
-  uint64_t start = LoadId3v2Tag(src, 0, &out->tags[kTagId3v2]);
+  uint64_t start = Id3v2SpanAt(src, 0);
 
   uint8_t *window = (uint8_t *)malloc(kBlockSearch + 32);
   if (window == NULL) return Fail(out);
-  uint32_t got = ReadUpTo(src, start, window, kBlockSearch + 32);
+  uint32_t got = 0;
   WavPackBlock first;
   uint64_t block_pos = 0;
   bool found = false;
-  for (uint32_t i = 0; i + 32 <= got && !found; ++i) {
+  for (uint32_t i = 0; !found; ++i) {
+    while (i + 32 > got) {  // grown only while no block has been found
+      uint32_t added = ExtendWindow(src, start, window, kBlockSearch + 32, got);
+      if (added == 0) break;
+      got += added;
+    }
+    if (i + 32 > got) break;
     if (window[i] == 'w' && ParseBlockHeader(window + i, &first)) {
       block_pos = start + i;
       found = true;
@@ -80,6 +86,7 @@ bool OpenWavPack(const ByteSource *src, StreamFacts *out) {
   }
   free(window);
   if (!found) return Fail(out);
+  LoadId3v2Tag(src, 0, &out->tags[kTagId3v2]);
   if (first.flags & 0x80000000u) return Fail(out);  // DSD audio in WavPack is not measured here
 
   uint32_t bytes_per_sample = (first.flags & 3) + 1;
@@ -91,32 +98,56 @@ bool OpenWavPack(const ByteSource *src, StreamFacts *out) {
   if (!(first.flags & 0x80) && shift < out->origres) out->origres -= shift;
 
   // Metadata sub-blocks of the first block: channel count, odd sample rate.
+  // A file's walk reads only sub-block headers and the two kinds used, not
+  // the audio between them; a download (no known size) is read up front.
   uint32_t meta_size = first.size - 24;
   if (meta_size > kMetadataRead) meta_size = kMetadataRead;
-  uint8_t *meta = (uint8_t *)malloc(meta_size ? meta_size : 1);
-  if (meta == NULL) return Fail(out);
-  meta_size = ReadUpTo(src, block_pos + 32, meta, meta_size);
+  uint8_t *meta = NULL;
+  MemorySource fetched = {NULL, 0};
+  ByteSource in_memory = {NULL, NULL, 0};
+  const ByteSource *walk = src;
+  uint64_t walk_base = block_pos + 32;
+  if (src->size == kSourceSizeUnknown) {
+    meta = (uint8_t *)malloc(meta_size ? meta_size : 1);
+    if (meta == NULL) return Fail(out);
+    fetched.data = meta;
+    fetched.size = ReadUpTo(src, walk_base, meta, meta_size);
+    meta_size = (uint32_t)fetched.size;
+    in_memory = MakeMemorySource(&fetched);
+    walk = &in_memory;
+    walk_base = 0;
+  } else if (walk_base >= src->size) {
+    meta_size = 0;
+  } else if (meta_size > src->size - walk_base) {
+    meta_size = (uint32_t)(src->size - walk_base);
+  }
   uint32_t pos = 0;
   while (pos <= meta_size && 2 <= meta_size - pos) {
-    uint32_t id = meta[pos];
-    uint32_t words = meta[pos + 1];
+    uint8_t head_bytes[4];
     uint32_t head = 2;
+    if (!ReadExact(walk, walk_base + pos, head_bytes, 2)) break;
+    uint32_t id = head_bytes[0];
+    uint32_t words = head_bytes[1];
     if (id & 0x80) {  // large: three size bytes
-      if (4 > meta_size - pos) break;
-      words |= ((uint32_t)meta[pos + 2] << 8) | ((uint32_t)meta[pos + 3] << 16);
+      if (4 > meta_size - pos || !ReadExact(walk, walk_base + pos + 2, head_bytes + 2, 2)) break;
+      words |= ((uint32_t)head_bytes[2] << 8) | ((uint32_t)head_bytes[3] << 16);
       head = 4;
     }
     uint32_t stored = words * 2;
     uint32_t length = (id & 0x40) && stored > 0 ? stored - 1 : stored;  // odd-size flag
     pos += head;
     if (stored > meta_size - pos) break;
-    const uint8_t *data = meta + pos;
     uint32_t unique = id & 0x3F;
+    uint8_t data[4];
     if (unique == 0x0D && length >= 1) {  // channel info: count first
+      uint32_t want = length == 6 ? 3 : 1;
+      if (!ReadExact(walk, walk_base + pos, data, want)) break;
       uint32_t chans = data[0];
       if (length == 6) chans = (data[0] | ((data[2] & 0xF) << 8)) + 1;
       out->chans = chans;
     } else if (unique == 0x27 && length >= 3) {  // sample rate
+      uint32_t want = length >= 4 ? 4 : 3;
+      if (!ReadExact(walk, walk_base + pos, data, want)) break;
       uint32_t rate = data[0] | ((uint32_t)data[1] << 8) | ((uint32_t)data[2] << 16);
       if (length >= 4) rate |= (uint32_t)(data[3] & 0x7F) << 24;
       out->freq = rate;
