@@ -35,7 +35,7 @@ uint32_t ReadUpTo(const ByteSource *src, uint64_t offset, void *buf, uint32_t le
 uint32_t ExtendWindow(const ByteSource *src, uint64_t offset, uint8_t *window, uint32_t capacity, uint32_t filled) {
   const uint32_t kFirstStep = 4096;
   if (filled >= capacity) return 0;
-  uint32_t step = filled < kFirstStep ? kFirstStep - filled : filled;
+  uint32_t step = filled < kFirstStep ? kFirstStep - filled : capacity - filled;
   if (step > capacity - filled) step = capacity - filled;
   return ReadUpTo(src, offset + filled, window + filled, step);
 }

@@ -23,8 +23,8 @@ bool ReadExact(const ByteSource *src, uint64_t offset, void *buf, uint32_t len);
 uint32_t ReadUpTo(const ByteSource *src, uint64_t offset, void *buf, uint32_t len);
 
 // A search over a window of up to `capacity` bytes at `offset` reads it in
-// growing steps (4 KiB, then doubling): most searches succeed in the first
-// step and need not read the whole window. Appends the next step to
+// two steps (the first 4 KiB, then the rest): most searches succeed in the
+// first and need not read the whole window. Appends the next step to
 // window[0, filled) and returns the bytes added, 0 when the window is full or
 // the source has no more. The bytes are those one ReadUpTo of the whole
 // window would give.
