@@ -1,0 +1,116 @@
+"""The library-scan benchmark (bench/run_bench.py) still runs: a tiny corpus, one repeat.
+
+No timing is judged here; the test checks that every tool's row is there and
+that what the tools reported about the corpus is right.
+"""
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+
+import pytest
+
+from conftest import ARCH, DIST, ROOT, WINE, WINESERVER
+
+FILES = 20
+SCRIPT = ROOT / "bench" / "run_bench.py"
+FORMATS = ["FLAC", "MP3, ID3v2.3", "MP3, ID3v2.4", "Ogg Vorbis", "WavPack (APEv2)", "WAV"]
+
+
+def table_after(text, heading):
+    """The rows of the first Markdown table after a heading, as lists of cell texts."""
+    part = text.split(heading, 1)[1]
+    rows = []
+    for line in part.splitlines():
+        if line.startswith("|"):
+            rows.append([c.strip() for c in line.strip().strip("|").split("|")])
+        elif rows:
+            break
+    assert len(rows) > 2, f"no table after {heading!r}"
+    return rows[2:]  # past the header and its rule
+
+
+def number(cell):
+    return float(cell.replace(",", "").rstrip("×").split()[0])
+
+
+@pytest.fixture(scope="module")
+def bench_run(tmp_path_factory):
+    if subprocess.run([sys.executable, "-c", "import mutagen"], capture_output=True).returncode != 0:
+        pytest.skip("python3-mutagen is not installed")
+    out = tmp_path_factory.mktemp("bench")
+    cmd = [sys.executable, str(SCRIPT), "--files", str(FILES), "--repeats", "1", "--max-seconds", "2",
+           "--per-format", "4", "--queries", "300", "--out", str(out / "report"), "--corpus", str(out / "corpus"),
+           "--work", str(out / "work"), "--dist", str(DIST), "--wine", WINE, "--wineserver", WINESERVER,
+           "--notes", ""]
+    if ARCH != "x64":
+        cmd += ["--skip", "strace"]  # slow under emulation; the x64 leg counts the I/O
+    proc = subprocess.run(cmd, capture_output=True, timeout=900, env=dict(os.environ))
+    assert proc.returncode == 0, proc.stderr.decode(errors="replace")[-3000:]
+    report = out / "report"
+    return report, (report / "RESULTS.md").read_text(), json.loads((report / "results.json").read_text())
+
+
+def test_every_tool_has_a_row_and_got_the_corpus_right(bench_run):
+    _, text, results = bench_run
+    rows = {(r[0], r[1]): r for r in table_after(text, "### Scan speed")}
+    talhost = rows[("talhost --json (plug-in, library mode), one process", "all")]
+    wav_only = rows[("talhost --json, WAV-only mode (OnlyWav=1)", "WAV part")]
+    mutagen = rows[("python3-mutagen, one process", "all")]
+    wav_files = results["wav_files"]
+    assert 0 < wav_files < FILES
+    assert talhost[2] == str(FILES) and wav_only[2] == str(wav_files)
+    for row in (talhost, wav_only, mutagen):
+        assert number(row[3]) > 0 and number(row[4]) >= number(row[3])  # min and median seconds
+        assert number(row[5]) > 0  # files per second
+    # The plug-in measured every file and read every tag the corpus was made with.
+    assert talhost[8] == f"{FILES}/{FILES}" and talhost[9] == f"{FILES}/{FILES}"
+    assert talhost[6] == "1.00×"
+    assert wav_only[8] == f"{wav_files}/{wav_files}"
+    assert mutagen[8] == f"{FILES}/{FILES}"
+    ffprobe = rows[("ffprobe, one process per file", "all")]
+    if shutil.which("ffprobe"):
+        assert ffprobe[2] == str(FILES) and ffprobe[8] == f"{FILES}/{FILES}"
+    else:
+        assert "not installed" in ffprobe[-1]
+    assert results["tools"]["talhost"]["lengths_ok"] == FILES
+
+
+def test_breakdown_separates_fixed_cost_from_queries(bench_run):
+    _, text, results = bench_run
+    rows = table_after(text, "### Where a talhost query's time goes")
+    assert rows[0][0].startswith("Wine start-up") and number(rows[0][2]) > 0
+    for label in FORMATS:
+        assert any(r[0] == f"{label} files only, library mode" for r in rows), label
+    bd = results["breakdown"]
+    assert bd["fixed"]["min"] < results["tools"]["talhost"]["min"] * 2
+    assert [p[0] for p in bd["scaling_points"]][0] == 0 and bd["scaling_points"][-1][0] == FILES
+
+
+def test_io_per_query_by_format(bench_run):
+    _, text, results = bench_run
+    if "io" not in results:
+        assert "Not counted" in text
+        pytest.skip(results["skipped"].get("strace", "strace not run"))
+    rows = {r[0]: r for r in table_after(text, "### File I/O per query")}
+    assert set(FORMATS) <= set(rows)
+    for label in FORMATS:
+        r = rows[label]
+        files, opens, reads, read_bytes, least = number(r[1]), number(r[2]), number(r[3]), number(r[5]), number(r[6])
+        assert files >= 1
+        if results["io"]["library"]["server_traced"]:
+            assert opens == 1.0, f"{label}: {opens} opens per query"
+        assert reads >= 1 and least > 0
+        # Headers and tags, not the audio: well under the smallest file of the format.
+        assert least <= read_bytes < 200_000, label
+
+
+def test_plot_is_a_png(bench_run):
+    report, _, results = bench_run
+    if "plot" in results["skipped"]:
+        pytest.skip(results["skipped"]["plot"])
+    data = (report / "files_per_second.png").read_bytes()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n" and len(data) > 5000
+    assert re.search(rb"IHDR", data[:64])
