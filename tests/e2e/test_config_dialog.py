@@ -60,21 +60,29 @@ def test_index_outside_its_list_shows_no_selection_and_ok_stores_minus_one(host)
 
 
 @pytest.mark.parametrize("how", [("click", 2), ("key", "esc"), ("close",)], ids=["cancel", "esc", "close-box"])
-def test_leaving_without_ok_keeps_file_and_values(host, how):
+def test_leaving_without_ok_keeps_the_file(host, how):
     write_ini(host, {"SACD": {"asio_mode": 1, "dsd_limit": 2, "pcm_multichannel": 0, "volume": 5,
                               "samplerate": 1}})
     before = (host / "Tandrel.ini").read_bytes()
+    _, out = config(host, *change_everything((0, 3, 1, 0, 3)), how, "gone")
+    assert "Config returned" in out
+    assert (host / "Tandrel.ini").read_bytes() == before
+
+
+def test_cancel_keeps_the_values_the_plugin_holds(host):
+    write_ini(host, {"SACD": {"asio_mode": 1, "dsd_limit": 2, "pcm_multichannel": 0, "volume": 5,
+                              "samplerate": 1}})
     with DrivenProgram(host, "talhost.exe", "--config", "--config") as prog:
-        prog.drive(CAPTION, *change_everything((0, 3, 1, 0, 3)), how, "gone")
-        assert (host / "Tandrel.ini").read_bytes() == before
-        # The second command shows what the plug-in holds now.
-        dumps = prog.drive(CAPTION, "dump", "key esc".split(), "gone", check=False)
+        prog.drive(CAPTION, *change_everything((0, 3, 1, 0, 3)), ("click", 2), "gone")
+        # The second command shows what the plug-in holds now; OK stores it.
+        dumps = prog.drive(CAPTION, "dump", ("click", 1), "gone", check=False)
         code = prog.finish()
     if not dumps:
         pytest.skip("talhost runs Config once per run; a second --config is needed to read the values back")
     assert code == 0
     assert shown(dumps[0]) == (1, 2, 0, 5, 1)
-    assert (host / "Tandrel.ini").read_bytes() == before
+    assert ini_section(host / "Tandrel.ini", "SACD") == {
+        "asio_mode": "1", "dsd_limit": "2", "pcm_multichannel": "0", "volume": "5", "samplerate": "1"}
 
 
 def test_wav_only_mode_shows_only_the_notice(host):

@@ -23,12 +23,13 @@
 //                     notifies EN_CHANGE as when typed)
 //   select ID ROW     select row ROW (-1: none) of a list box or combo box and
 //                     notify the window (LBN_SELCHANGE / CBN_SELCHANGE)
-//   click ID          BM_CLICK to button ID: the same path as a mouse click,
-//                     so auto check boxes and radio buttons change state and the
-//                     window gets BN_CLICKED. Sent without waiting (a click that
-//                     opens another modal window does not block the driver), and
-//                     ahead of the window's posted input, so a following dump
-//                     sees its effect
+//   click ID          click button ID. A push button's click is sent to the
+//                     window as WM_COMMAND BN_CLICKED without waiting for it
+//                     (it may open another modal window or end the dialog); a
+//                     check box or radio button gets BM_CLICK, the mouse's own
+//                     path (state change, then BN_CLICKED), and the driver waits
+//                     until its state has changed. Either way it is handled
+//                     before anything the driver sends next
 //   command ID [CODE] WM_COMMAND with control id ID and notification CODE
 //                     (default BN_CLICKED) to the window, sent as click is
 //   key KEY           post a key press (WM_KEYDOWN, WM_KEYUP) to the focused
@@ -500,13 +501,35 @@ static int CommandSelect(const wchar_t *id_text, const wchar_t *row_text) {
   return kExitOk;
 }
 
+static bool IsAutoCheck(LONG type) {
+  return type == BS_AUTOCHECKBOX || type == BS_AUTO3STATE || type == BS_AUTORADIOBUTTON;
+}
+
 static int CommandClick(const wchar_t *id_text) {
-  HWND ctl = Control(id_text, NULL);
+  long id = 0;
+  HWND ctl = Control(id_text, &id);
   if (ctl == NULL) return kExitNoTarget;
-  // A sent message, not a posted one: the target handles it before anything
-  // the driver sends next, and the driver does not wait for its result.
-  SendNotifyMessageW(ctl, BM_CLICK, 0, 0);
-  return kExitOk;
+  LONG type = GetWindowLongW(ctl, GWL_STYLE) & BS_TYPEMASK;
+  if (!IsAutoCheck(type)) {
+    // A push button's click reaches the window as BN_CLICKED; sent without
+    // waiting, since it may open a modal window or end the dialog.
+    SendNotifyMessageW(g_current, WM_COMMAND, MAKEWPARAM((WORD)id, BN_CLICKED), (LPARAM)ctl);
+    return kExitOk;
+  }
+  // A check box or radio button goes the mouse's way (BM_CLICK: press,
+  // release, state change, BN_CLICKED). The press holds the mouse capture; a
+  // focus change arriving from the X server in between cancels it, so a
+  // click that left the state as it was is made again.
+  LRESULT before = SendMessageW(ctl, BM_GETCHECK, 0, 0);
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(ctl, BM_CLICK, 0, 0, SMTO_NORMAL, 10000, &ignored);
+    LRESULT after = SendMessageW(ctl, BM_GETCHECK, 0, 0);
+    if (type == BS_AUTORADIOBUTTON ? after == BST_CHECKED : after != before) return kExitOk;
+    Sleep(100);
+  }
+  Fail("click left the button's state unchanged", id_text);
+  return kExitNoTarget;
 }
 
 static int CommandCommand(const wchar_t *id_text, const wchar_t *code_text) {
