@@ -21,6 +21,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   /usr/lib/wine/wine wineboot --init >/dev/null 2>&1
   /usr/lib/wine/wineserver -w 2>/dev/null || true
 fi
+# Start from a clean server: nothing left over from an earlier run may hold files or windows.
+/usr/lib/wine/wineserver -k 2>/dev/null || true
 start=$(date +%s)
 TANDREL_DIST="$TANDREL_BUILD/i686/dist" TANDREL_ARCH=i686 TANDREL_WINE=/usr/lib/wine/wine \
 TANDREL_WINESERVER=/usr/lib/wine/wineserver \
