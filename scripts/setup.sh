@@ -11,6 +11,8 @@ PACKAGES=(
   sox libsox-fmt-all flac lame vorbis-tools wavpack python3-mutagen id3v2 eyed3
   # the native sanitizer and fuzzing build of the parsers
   clang libclang-rt-14-dev
+  # the library-scan benchmark: the tools users reach for instead, I/O counting, the plot
+  ffmpeg strace python3-matplotlib
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
