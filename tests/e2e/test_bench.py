@@ -85,7 +85,6 @@ def test_breakdown_separates_fixed_cost_from_queries(bench_run):
     for label in FORMATS:
         assert any(r[0] == f"{label} files only, library mode" for r in rows), label
     bd = results["breakdown"]
-    assert bd["fixed"]["min"] < results["tools"]["talhost"]["min"] * 2
     assert [p[0] for p in bd["scaling_points"]][0] == 0 and bd["scaling_points"][-1][0] == FILES
 
 
