@@ -38,6 +38,9 @@ def number(cell):
 
 @pytest.fixture(scope="module")
 def bench_run(tmp_path_factory):
+    if ARCH != "x64":
+        # Minutes under emulation; the 32-bit leg exercises talhost through every other test.
+        pytest.skip("the benchmark's scan runs on the 64-bit leg")
     if subprocess.run([sys.executable, "-c", "import mutagen"], capture_output=True).returncode != 0:
         pytest.skip("python3-mutagen is not installed")
     out = tmp_path_factory.mktemp("bench")
