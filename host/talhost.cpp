@@ -335,7 +335,8 @@ static bool ParseInt(const wchar_t *text, int *value) {
 int wmain(int argc, wchar_t **argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   const wchar_t *plugin_path = NULL, *info_item = NULL;
-  bool module = false, config = false, about = false, stats = false;
+  bool module = false, about = false, stats = false;
+  int config = 0;  // --config may repeat: each one opens the dialog again in the same process
   bool set_volume = false, set_pan = false;
   int volume = 0, pan = 0, passes = 1;
   std::vector<wchar_t *> items;
@@ -351,7 +352,7 @@ int wmain(int argc, wchar_t **argv) {
     } else if (wcscmp(a, L"--info") == 0 && has_next) {
       info_item = argv[++i];
     } else if (wcscmp(a, L"--config") == 0) {
-      config = true;
+      ++config;
     } else if (wcscmp(a, L"--about") == 0) {
       about = true;
     } else if (wcscmp(a, L"--stats") == 0) {
@@ -385,9 +386,10 @@ int wmain(int argc, wchar_t **argv) {
   if (set_volume) g_module->SetVolume(volume);
   if (set_pan) g_module->SetPan(pan);
   if (info_item) printf("InfoBox returned %d\n", g_module->InfoBox(info_item, g_module->hMainWindow));
-  if (config) {
+  for (int i = 0; i < config; ++i) {
     g_module->Config(g_module->hMainWindow);
     printf("Config returned\n");
+    fflush(stdout);
   }
   if (about) {
     g_module->About(g_module->hMainWindow);
