@@ -4,6 +4,9 @@ TANDREL_BUILD="${TANDREL_BUILD:-$TANDREL_ROOT/build}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono/Gecko installers, and no debugger: a crashed program ends at once instead of hanging.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}"
+# A window test that times out on a loaded machine gets one more try; any other
+# failure counts at once.
+TANDREL_PYTEST_RETRY="--reruns 1 --only-rerun TimeoutExpired"
 # With wine32 installed, /usr/bin/wine picks the 32-bit loader; call wine64 directly.
 TANDREL_WINE64="${TANDREL_WINE64:-/usr/lib/wine/wine64}"
 

@@ -6,7 +6,7 @@ PACKAGES=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix g++-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64 mingw-w64-tools cmake ninja-build googletest
   # running and testing: 64-bit Wine under a virtual display
-  wine64 xvfb xauth x11-utils imagemagick python3-pytest
+  wine64 xvfb xauth x11-utils imagemagick python3-pytest python3-pytest-rerunfailures
   # real encoders and taggers for test audio
   sox libsox-fmt-all flac lame vorbis-tools wavpack python3-mutagen id3v2 eyed3
   # the native sanitizer and fuzzing build of the parsers

@@ -26,7 +26,7 @@ fi
 start=$(date +%s)
 TANDREL_DIST="$TANDREL_BUILD/i686/dist" TANDREL_ARCH=i686 TANDREL_WINE=/usr/lib/wine/wine \
 TANDREL_WINESERVER=/usr/lib/wine/wineserver \
-  /usr/bin/python3 -m pytest -q -p no:cacheprovider "$TANDREL_ROOT/tests/e2e" \
+  /usr/bin/python3 -m pytest -q -p no:cacheprovider $TANDREL_PYTEST_RETRY "$TANDREL_ROOT/tests/e2e" \
   -o junit_suite_name=e2e-i686 --junitxml="$results/e2e-i686.xml"
 rc=$?
 echo "i686 leg: $(( $(date +%s) - start )) s"

@@ -22,7 +22,7 @@ winresults="Z:${results//\//\\}"
 
 echo "== end-to-end tests (x86_64, Wine) =="
 TANDREL_DIST="$TANDREL_BUILD/x64/dist" TANDREL_ARCH=x64 \
-  /usr/bin/python3 -m pytest -q -p no:cacheprovider "$TANDREL_ROOT/tests/e2e" --junitxml="$results/e2e-x64.xml"
+  /usr/bin/python3 -m pytest -q -p no:cacheprovider $TANDREL_PYTEST_RETRY "$TANDREL_ROOT/tests/e2e" --junitxml="$results/e2e-x64.xml"
 rc=$?; [ $rc -eq 0 ] || [ $rc -eq 5 ] || status=1
 
 for leg in "$here"/test-leg-*.sh; do
