@@ -5,16 +5,17 @@
         assert prog.finish() == 0
 
 Each `drive` call is one windriver run: it waits for the caption (in that
-program's process only), runs the steps in order and returns one dict per
+program's process only, told apart by its full path), runs the steps in order and returns one dict per
 "dump" step. See tests/tools/windriver.cpp for the commands.
 """
 import json
 import os
 import subprocess
+import tempfile
 import time
 from pathlib import Path
 
-from conftest import DIST, WINE, wine_cmd
+from conftest import DIST, WINE, wine_cmd, winpath
 
 # Under the 32-bit leg everything runs through an emulator: allow for it.
 WAIT_SECONDS = float(os.environ.get("TANDREL_DIALOG_WAIT", "120"))
@@ -34,6 +35,22 @@ class Dump(dict):
         return [c["text"] for c in self["controls"]]
 
 
+def _spawn(cmd, env, cwd=None):
+    """Starts a Wine process with its output going to unnamed files, not pipes:
+    a Wine process can hand its standard handles on to the wineserver and to
+    the desktop process it starts, which outlive it, so a pipe would not end."""
+    out, err = tempfile.TemporaryFile(), tempfile.TemporaryFile()
+    proc = subprocess.Popen(cmd, cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+    return proc, out, err
+
+
+def _read(f):
+    f.seek(0)
+    data = f.read()
+    f.close()
+    return data
+
+
 class DrivenProgram:
     def __init__(self, folder, exe, *args, env=None, cwd=None):
         self.folder = Path(folder)
@@ -44,18 +61,19 @@ class DrivenProgram:
         full_env = dict(os.environ)
         full_env.update(env or {})
         self.env = full_env
-        self.proc = subprocess.Popen(wine_cmd(self.folder / exe, *args), cwd=cwd or self.folder, env=full_env,
-                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.proc, self._out, self._err = _spawn(wine_cmd(self.folder / exe, *args), full_env, cwd or self.folder)
         self.stdout = b""
         self.stderr = b""
 
     def drive(self, caption, *steps, check=True):
-        cmd = [WINE, str(self.driver), "--timeout", str(int(WAIT_SECONDS * 1000)), "--exe", self.exe,
-               "wait", caption]
+        # Windows of this program only, by its full path: other runs that share
+        # the Wine prefix show theirs to every driver, whatever their display.
+        cmd = [WINE, str(self.driver), "--timeout", str(int(WAIT_SECONDS * 1000)), "--exe",
+               winpath(self.folder / self.exe), "wait", caption]
         for step in steps:
             parts = [step] if isinstance(step, str) else list(step)
             cmd += [";"] + [str(p) for p in parts]
-        driver = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=self.env)
+        driver, out_file, err_file = _spawn(cmd, self.env)
         try:
             # A program that ends while the driver still waits for its window
             # will never show it: stop waiting then.
@@ -68,24 +86,28 @@ class DrivenProgram:
                         pass
                     break
                 time.sleep(0.1)
-            if driver.poll() is None:
-                driver.kill()
-            out, err = driver.communicate()
         finally:
             if driver.poll() is None:
                 driver.kill()
-        if check and driver.returncode != 0:
-            raise AssertionError(f"windriver {steps} exited {driver.returncode}: {err.decode(errors='replace')}"
-                                 f" (program running: {self.proc.poll() is None})")
+                driver.wait()
+        out, err = _read(out_file), _read(err_file).decode(errors="replace")
         self.last_returncode = driver.returncode
+        self.last_error = err
+        if check and driver.returncode != 0:
+            raise AssertionError(f"windriver {steps} exited {driver.returncode}: {err}"
+                                 f" (program running: {self.proc.poll() is None})")
         return [Dump(json.loads(line)) for line in out.decode("utf-8").splitlines() if line.strip()]
 
     def finish(self, timeout=None):
         """Waits for the program to end; returns its exit code."""
-        out, err = self.proc.communicate(timeout=timeout or WAIT_SECONDS)
-        self.stdout += out
-        self.stderr += err
+        self.proc.wait(timeout=timeout or WAIT_SECONDS)
+        self._collect()
         return self.proc.returncode
+
+    def _collect(self):
+        if self._out is not None:
+            self.stdout, self.stderr = _read(self._out), _read(self._err)
+            self._out = self._err = None
 
     def __enter__(self):
         return self
@@ -93,7 +115,8 @@ class DrivenProgram:
     def __exit__(self, *exc):
         if self.proc.poll() is None:
             self.proc.kill()
-            self.proc.communicate()
+            self.proc.wait()
+        self._collect()
         return False
 
 

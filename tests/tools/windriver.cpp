@@ -8,7 +8,10 @@
 //   --timeout MS   how long `wait` and `gone` wait, default 10000
 //   --pid PID      only windows of this Windows process id
 //   --exe NAME     only windows of a process whose image file name is NAME
-//                  (case-insensitive, for example devselect.exe)
+//                  (case-insensitive, for example devselect.exe); a NAME with a
+//                  backslash is the image's full path (Z:\tmp\t1\devselect.exe),
+//                  which keeps apart test runs that share one Wine prefix (its
+//                  windows are visible to all of them, whatever their display)
 //   --class NAME   only windows of this class ("#32770": dialogs, message boxes)
 //   --font FACE,PT the dialog font for "rect_dlu" when the window's own font
 //                  cannot be read from another process (the usual case under
@@ -142,7 +145,7 @@ static void Fail(const char *what, const wchar_t *detail) {
 
 // ---- finding windows ----------------------------------------------------------
 
-static bool ProcessImageIs(DWORD pid, const wchar_t *name) {
+static bool ProcessImageNameIs(DWORD pid, const wchar_t *name) {
   HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snap == INVALID_HANDLE_VALUE) return false;
   bool match = false;
@@ -160,6 +163,20 @@ static bool ProcessImageIs(DWORD pid, const wchar_t *name) {
   }
   CloseHandle(snap);
   return match;
+}
+
+static bool ProcessImagePathIs(DWORD pid, const wchar_t *path) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (process == NULL) return false;
+  wchar_t image[kTextUnits];
+  DWORD size = kTextUnits;
+  bool match = QueryFullProcessImageNameW(process, 0, image, &size) && _wcsicmp(image, path) == 0;
+  CloseHandle(process);
+  return match;
+}
+
+static bool ProcessImageIs(DWORD pid, const wchar_t *name) {
+  return wcschr(name, L'\\') != NULL ? ProcessImagePathIs(pid, name) : ProcessImageNameIs(pid, name);
 }
 
 struct FindRequest {
