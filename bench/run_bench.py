@@ -658,13 +658,15 @@ def benchmark(args):
     wine = Wine(args.wineprefix, args.wine, args.wineserver)
     result = {"when": datetime.datetime.now().isoformat(timespec="seconds"), "label": args.label,
               "files": len(files), "wav_files": len(wav_files), "corpus_bytes": manifest["bytes"],
-              "repeats": args.repeats, "git": git_state(), "tools": {}, "skipped": {}, "breakdown": {}}
+              "repeats": args.repeats, "talhost_rounds": args.talhost_rounds, "git": git_state(), "tools": {}, "skipped": {}, "breakdown": {}}
     wine.start()
     try:
         result["machine"] = machine_description(wine)
         result["machine"]["display"] = wine.display_note
         lib_host = install_host(args.dist, work / "host-library", False)
         wav_host = install_host(args.dist, work / "host-wavonly", True)
+        compare_host = install_host(args.compare_dist, work / "host-compare", False) if args.compare_dist else None
+        result["compare_label"] = args.compare_label if compare_host else None
 
         def talhost(host, *items):
             return [args.wine, str(host / "talhost.exe"), "--json", *items]
@@ -706,6 +708,9 @@ def benchmark(args):
             "blank library": (lib_host, [winpath(corpus / "blank-wav")], passes_for(len(blank))),
             "blank WAV-only": (wav_host, [winpath(corpus / "blank-wav")], passes_for(len(blank))),
         }
+        if compare_host is not None:
+            # The other build over the same corpus in the same rounds: a like-for-like comparison on a busy machine.
+            talhost_runs["talhost compare"] = (compare_host, [winpath(music)], 1)
         for name, subset in scale_sets.items():
             talhost_runs["scale " + name] = (lib_host, [winpath(a) for a in subset], 1)
         for kind, items in per_kind_items.items():
@@ -732,14 +737,16 @@ def benchmark(args):
         warm()
         for rep in range(args.repeats):
             log(f"repeat {rep + 1}/{args.repeats}")
-            for name, (host, items, passes) in talhost_runs.items():
-                warm()
-                extra = ["--passes", str(passes)] if passes > 1 else []
-                wall, cpu, proc = timed(talhost(host, *extra, *items), env=wine.env, cwd=host)
-                if proc.returncode != 0:
-                    raise SystemExit(f"bench: talhost {name} failed: {proc.stderr.decode(errors='replace')}")
-                samples[name].append((wall, cpu))
-                outputs[name] = proc.stdout
+            # talhost's runs are short: several rounds per repeat give its minimum more chances on a busy machine.
+            for _ in range(args.talhost_rounds):
+                for name, (host, items, passes) in talhost_runs.items():
+                    warm()
+                    extra = ["--passes", str(passes)] if passes > 1 else []
+                    wall, cpu, proc = timed(talhost(host, *extra, *items), env=wine.env, cwd=host)
+                    if proc.returncode != 0:
+                        raise SystemExit(f"bench: talhost {name} failed: {proc.stderr.decode(errors='replace')}")
+                    samples[name].append((wall, cpu))
+                    outputs[name] = proc.stdout
             for name, what in competitors.items():
                 if name.startswith("ffprobe"):
                     ffprobe_one(what[0])  # loads its libraries into the cache, untimed
@@ -769,6 +776,9 @@ def benchmark(args):
 
         tools = result["tools"]
         tools["talhost"] = row("talhost", len(files), parse_json_lines(outputs["talhost"]), name_of_winpath)
+        if compare_host is not None:
+            tools["talhost compare"] = row("talhost compare", len(files), parse_json_lines(outputs["talhost compare"]),
+                                           name_of_winpath)
         tools["talhost WAV-only"] = row("talhost WAV-only", len(wav_files),
                                         parse_json_lines(outputs["talhost WAV-only"]), name_of_winpath, False)
         for name in competitors:
@@ -808,6 +818,7 @@ def benchmark(args):
         elif shutil.which("strace") is None:
             result["skipped"]["strace"] = "strace not installed"
         else:
+            warm()  # a running server to attach to
             result["io"] = measure_io(args, wine, lib_host, wav_host, per_kind_items, wav_files, kind_of, music, work,
                                       talhost)
         result["machine"]["loadavg_end"] = list(os.getloadavg())
@@ -849,7 +860,8 @@ def measure_io(args, wine, lib_host, wav_host, per_kind_items, wav_files, kind_o
             ranges = minimal_ranges(path, tags=mode == "library")
             minimal[path] = (sum(n for _, n in ranges), len(pages_of(ranges)))
         table = io_table(stats, kind_of, minimal)
-        io[mode] = {"files_traced": len(stats), "by_format": table, "server_traced": server is not None}
+        opens = any(e["opens"] > 0 for e in stats.values())
+        io[mode] = {"files_traced": len(stats), "by_format": table, "server_traced": server is not None or opens}
         shutil.rmtree(trace_dir, ignore_errors=True)
     return io
 
@@ -858,7 +870,8 @@ def measure_io(args, wine, lib_host, wav_host, per_kind_items, wav_files, kind_o
 
 KIND_LABEL = {"flac": "FLAC", "mp3-id3v23": "MP3, ID3v2.3", "mp3-id3v24": "MP3, ID3v2.4", "ogg": "Ogg Vorbis",
               "wv": "WavPack (APEv2)", "wav": "WAV"}
-TOOL_ORDER = ["talhost", "ffprobe", "mutagen", "talhost WAV-only", "ffprobe WAV part", "mutagen WAV part"]
+TOOL_ORDER = ["talhost", "talhost compare", "ffprobe", "mutagen", "talhost WAV-only", "ffprobe WAV part",
+              "mutagen WAV part"]
 TOOL_LABEL = {
     "talhost": "talhost --json (plug-in, library mode), one process",
     "ffprobe": "ffprobe, one process per file",
@@ -871,6 +884,12 @@ TOOL_LABEL = {
 
 def per_file_rate(t):
     return t["files"] / t["min"] if t["min"] > 0 else float("inf")
+
+
+def tool_label(res, name):
+    if name == "talhost compare":
+        return f"talhost --json, library mode, {res.get('compare_label') or 'other'} build (same rounds)"
+    return TOOL_LABEL[name]
 
 
 def tools_table(res):
@@ -889,7 +908,7 @@ def tools_table(res):
         ref = tools["talhost WAV-only"] if "WAV" in name else tools["talhost"]
         ratio = (t["min"] / t["files"]) / (ref["min"] / ref["files"])
         tags = f"{t['tags_ok']}/{t['files']}" + (" (file-name titles)" if name == "talhost WAV-only" else "")
-        lines.append(f"| {TOOL_LABEL[name]} | {'WAV part' if 'WAV' in name else 'all'} | {t['files']} | "
+        lines.append(f"| {tool_label(res, name)} | {'WAV part' if 'WAV' in name else 'all'} | {t['files']} | "
                      f"{t['min']:.3f} | {t['median']:.3f} | {per_file_rate(t):,.0f} | {ratio:.2f}× | "
                      f"{t['cpu_min']:.2f} | {t['lengths_ok']}/{t['files']} | {tags} |")
     return "\n".join(lines)
@@ -923,8 +942,10 @@ def io_markdown(res):
         return f"Not counted: {res['skipped'].get('strace', 'no strace')}."
     out = []
     for mode, io in res["io"].items():
+        # The wineserver does the opens; a server started under the traced talhost is traced too.
+        opens_seen = any(r["opens"] > 0 for r in io["by_format"].values())
         out.append(f"{mode} mode, {io['files_traced']} files traced"
-                   f"{'' if io['server_traced'] else ' (wineserver not traced: opens not counted)'}:\n")
+                   f"{'' if opens_seen else ' (wineserver not traced: opens not counted)'}:\n")
         out.append("| format | files | opens | read calls | lseek calls | bytes read | minimum bytes | "
                    "4 KiB pages touched | minimum pages |")
         out.append("|---|---:|---:|---:|---:|---:|---:|---:|---:|")
@@ -947,9 +968,9 @@ def comparison_table(before, after):
             v = v[k]
         return v
 
-    rows = [("talhost, whole corpus, min s", ("tools", "talhost", "min"), "{:.3f}"),
-            ("talhost files/s", None, "{:,.0f}"),
-            ("per query, (time − fixed) ÷ files, ms", ("breakdown", "per_query_ms"), "{:.3f}"),
+    rows = [("talhost, whole corpus, min s, separate runs", ("tools", "talhost", "min"), "{:.3f}"),
+            ("talhost files/s, separate runs", None, "{:,.0f}"),
+            ("per query, (time − fixed) ÷ files, ms, separate runs", ("breakdown", "per_query_ms"), "{:.3f}"),
             ("per query, slope over item count, ms", ("breakdown", "slope_ms_per_query"), "{:.3f}"),
             ("fixed cost (zero items), s", ("breakdown", "fixed", "min"), "{:.3f}"),
             ("zero-byte files, library mode, ms per query", ("breakdown", "blank library", "per_query_ms"), "{:.3f}"),
@@ -961,6 +982,15 @@ def comparison_table(before, after):
                                   ("pages", "pages touched", "{:.2f}")):
             rows.append((f"{KIND_LABEL[kind]}, {label} per query", ("io", "library", "by_format", kind, field), fmt))
     lines = ["| figure | before | after | after ÷ before |", "|---|---:|---:|---:|"]
+    compare = after["tools"].get("talhost compare")
+    if compare is not None:
+        # Both builds in the same rounds of one run: the like-for-like figures.
+        fixed = after["breakdown"]["fixed"]["min"]
+        t = after["tools"]["talhost"]
+        lines.append(f"| talhost, whole corpus, min s, both builds in the same rounds of the latest run | "
+                     f"{compare['min']:.3f} | {t['min']:.3f} | {t['min'] / compare['min']:.2f} |")
+        b_q, a_q = ((compare["min"] - fixed) / compare["files"] * 1000, (t["min"] - fixed) / t["files"] * 1000)
+        lines.append(f"| per query, (time − fixed) ÷ files, ms, same rounds | {b_q:.3f} | {a_q:.3f} | {a_q / b_q:.2f} |")
     for label, keys, fmt in rows:
         if keys is None:
             b = per_file_rate(before["tools"]["talhost"])
@@ -977,15 +1007,17 @@ def comparison_table(before, after):
 def machine_markdown(res):
     m = res["machine"]
     busy = "; ".join(m["busy_processes_start"][:6])
-    return "\n".join([
+    return "\n".join(([f"- Build measured: {res['label']}"] if res.get("label") else []) + [
         f"- CPU: {m['cpu']}, {m['cores']} cores; memory {m['memory_gib']} GiB; kernel {m['kernel']}",
         f"- Wine: {m['wine']}, loader {m.get('loader', '?')}, display: {m['display']}; Python {m['python']}",
         f"- Load average at start {', '.join(f'{x:.2f}' for x in m['loadavg_start'])}, at end "
         f"{', '.join(f'{x:.2f}' for x in m.get('loadavg_end', []))}",
         f"- Busiest processes at start (%CPU, nice, command): {busy}",
         f"- Corpus: {res['files']} files ({res['wav_files']} WAV), {res['corpus_bytes'] / 1e6:,.0f} MB, warm page "
-        f"cache; {res['repeats']} repeats of every timing, interleaved; commit {res['git']['commit']}"
-        f"{' with uncommitted changes to the plug-in or library' if res['git']['library_sources_modified'] else ''}",
+        f"cache; {res['repeats']} repeats of every timing, interleaved"
+        f"{'' if res.get('talhost_rounds', 1) == 1 else ', talhost runs ' + str(res['talhost_rounds']) + ' times a repeat'}"
+        f"; working tree at commit {res['git']['commit']}"
+        f"{' (with uncommitted edits to plug-in or library sources)' if res['git']['library_sources_modified'] else ''}",
     ])
 
 
@@ -1025,26 +1057,26 @@ which reads no tags: its titles are file names. "Per query" figures subtract the
 talhost with zero items; small item sets are queried in several passes within one process."""
 
 
-def plot(res, baseline, out):
+def plot(res, out):
     try:
         import matplotlib
         matplotlib.use("Agg")
         import matplotlib.pyplot as plt
     except ImportError:
         return "matplotlib not installed (Debian package python3-matplotlib)"
+    # One run's bars only: figures of separate runs on a shared machine differ by its load as much as by
+    # any change, so the other build is shown from the same rounds (--compare-dist) when it was measured.
     names = [n for n in TOOL_ORDER if n in res["tools"]]
-    labels = [n.replace(" WAV part", "\n(WAV part)").replace(" WAV-only", "\nWAV-only") for n in names]
-    after = [per_file_rate(res["tools"][n]) for n in names]
-    fig, ax = plt.subplots(figsize=(9, 4.8), dpi=100)
+    compare = (res.get("compare_label") or "other") + " build"
+    labels = [(f"talhost\n{compare}" if n == "talhost compare" else n).replace(" WAV part", "\n(WAV part)")
+              .replace(" WAV-only", "\nWAV-only") for n in names]
+    rates = [per_file_rate(res["tools"][n]) for n in names]
+    colours = ["#3070b0" if n.startswith("talhost") and n != "talhost compare" else
+               "#bbbbbb" if n == "talhost compare" else "#d08030" for n in names]
+    fig, ax = plt.subplots(figsize=(9.5, 4.8), dpi=100)
     xs = range(len(names))
-    if baseline is not None:
-        before = [per_file_rate(baseline["tools"][n]) if n in baseline["tools"] else 0 for n in names]
-        ax.bar([x - 0.2 for x in xs], before, width=0.4, label="before", color="#bbbbbb")
-        bars = ax.bar([x + 0.2 for x in xs], after, width=0.4, label="after", color="#3070b0")
-        ax.legend()
-    else:
-        bars = ax.bar(list(xs), after, width=0.6, color="#3070b0")
-    for bar, value in zip(bars, after):
+    bars = ax.bar(list(xs), rates, width=0.6, color=colours)
+    for bar, value in zip(bars, rates):
         ax.annotate(f"{value:,.0f}", (bar.get_x() + bar.get_width() / 2, value), ha="center", va="bottom",
                     fontsize=8)
     ax.set_yscale("log")
@@ -1052,7 +1084,7 @@ def plot(res, baseline, out):
     ax.set_xticklabels(labels, fontsize=8)
     ax.set_ylabel("files per second (log scale, from the minimum time)")
     ax.set_title(f"Library scan, {res['files']} files ({res['wav_files']} WAV), "
-                 f"{res['machine']['cores']} cores, {res['repeats']} repeats")
+                 f"{res['machine']['cores']} cores, {res['repeats']} repeat{'s' if res['repeats'] != 1 else ''}")
     fig.tight_layout()
     fig.savefig(out / "files_per_second.png")
     plt.close(fig)
@@ -1063,6 +1095,7 @@ def main():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("--files", type=int, default=2000, help="corpus size (default 2000)")
     p.add_argument("--repeats", type=int, default=3, help="timings per tool (default 3)")
+    p.add_argument("--talhost-rounds", type=int, default=3, help="talhost timings per repeat (default 3)")
     p.add_argument("--out", default=str(ROOT / "bench"), help="folder for RESULTS.md, results.json and the plot")
     p.add_argument("--corpus", default=str(BUILD / "bench-corpus"), help="corpus folder (reused when it matches)")
     p.add_argument("--work", default=str(BUILD / "bench-work"), help="scratch folder for the installed hosts")
@@ -1078,6 +1111,8 @@ def main():
     p.add_argument("--skip", action="append", default=[], choices=["ffprobe", "mutagen", "strace"])
     p.add_argument("--fresh-corpus", action="store_true", help="rebuild the corpus even when one matches")
     p.add_argument("--baseline", help="results.json of an earlier run, reported as the figures before the changes")
+    p.add_argument("--compare-dist", help="a second build whose talhost scans the corpus in the same rounds")
+    p.add_argument("--compare-label", default="before", help="what to call the --compare-dist build")
     p.add_argument("--label", default="", help="a note stored with the results")
     p.add_argument("--notes", default=str(ROOT / "bench" / "notes.md"), help="Markdown appended to RESULTS.md")
     p.add_argument("--from-results", help="write RESULTS.md and the plot again from a results.json, running nothing")
@@ -1099,7 +1134,7 @@ def main():
         result = benchmark(args)
     baseline = json.loads(Path(args.baseline).read_text()) if args.baseline else None
     (out / "results.json").write_text(json.dumps(result, indent=1, ensure_ascii=False))
-    problem = plot(result, baseline, out)
+    problem = plot(result, out)
     if problem:
         result["skipped"]["plot"] = problem
         log("no plot:", problem)
