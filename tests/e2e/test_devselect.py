@@ -1,5 +1,7 @@
 """devselect.exe under Wine: its dialog read and driven with windriver, the
 settings file checked afterwards."""
+import json
+import os
 import shutil
 import subprocess
 from pathlib import Path
@@ -165,13 +167,20 @@ def test_rows_follow_the_device_numbers(tool, audio):
     try:
         write_ini(tool, {"Tandrel": {"WaveDevice": 9}})
         (dump,) = run_dialog(tool, audio, "dump", ("select", 1001, 2), ("click", 1), "gone")
+        # Wine numbers the devices by ids the prefix made when it first met them,
+        # so the order comes from the same enumeration in another process.
+        env = dict(os.environ, **audio)
+        listed = subprocess.run([WINE, str(DIST / "windriver.exe"), "wavedevices"], env=env, capture_output=True,
+                                timeout=300, check=True)
     finally:
         wine_reg("delete", key, "/v", "ALSAOutputDevices", "/f")
     rows = state(dump)["rows"]
     if not any("tandrel_b" in r for r in rows):
         pytest.skip(f"Wine's audio driver here does not list the extra ALSA devices: {rows}")
+    devices = json.loads(listed.stdout.decode("utf-8"))
     assert len(rows) == 4 and rows[0] == "<Default Device>"
-    assert "tandrel_a" in rows[2] and "tandrel_b" in rows[3]
+    assert rows[1:] == devices  # row 0 is the tool's own, row N+1 is device N
+    assert any("tandrel_a" in r for r in rows) and any("tandrel_b" in r for r in rows)
     assert state(dump)["row"] == -1
     assert ini_section(tool / "Tandrel.ini", "Tandrel")["WaveDevice"] == "2"
 

@@ -22,6 +22,8 @@
 //   wait CAPTION      wait for a visible, enabled top-level window with exactly
 //                     this caption; it becomes the current window
 //   dump              print the current window and its controls as one JSON line
+//   wavedevices       print the names of the wave output devices, by device
+//                     number, as one JSON array (needs no window)
 //   settext ID TEXT   set the text of control ID (WM_SETTEXT; an edit then
 //                     notifies EN_CHANGE as when typed)
 //   select ID ROW     select row ROW (-1: none) of a list box or combo box and
@@ -64,6 +66,7 @@
 //        height is that of its closed field, not of the template)}]}
 // Controls are listed in Z order, which for a dialog is the template order.
 #include <windows.h>
+#include <mmsystem.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 #include <stdio.h>
@@ -607,6 +610,25 @@ static int CommandMessage(UINT msg, WPARAM wparam, bool post) {
   return kExitOk;
 }
 
+// The wave output devices by number, as this process sees them: Wine orders
+// them by ids made when the prefix first met them, so a test cannot know the
+// order in advance.
+static int CommandWaveDevices(void) {
+  Out("[");
+  const UINT devices = waveOutGetNumDevs();
+  for (UINT device = 0; device < devices; ++device) {
+    WAVEOUTCAPSW caps;
+    ZeroMemory(&caps, sizeof(caps));
+    if (waveOutGetDevCapsW(device, &caps, sizeof(caps)) != MMSYSERR_NOERROR) caps.szPname[0] = 0;
+    caps.szPname[MAXPNAMELEN - 1] = 0;
+    if (device > 0) Out(",");
+    OutJsonString(caps.szPname);
+  }
+  Out("]\n");
+  OutFlush();
+  return kExitOk;
+}
+
 // ---- command line -------------------------------------------------------------
 
 static int RunCommand(wchar_t **args, int count) {
@@ -632,6 +654,8 @@ static int RunCommand(wchar_t **args, int count) {
     result = CommandMessage(WM_CLOSE, 0, true);
   } else if (wcscmp(name, L"gone") == 0 && count == 1) {
     result = CommandGone();
+  } else if (wcscmp(name, L"wavedevices") == 0 && count == 1) {
+    result = CommandWaveDevices();
   } else if (wcscmp(name, L"sleep") == 0 && count == 2) {
     long ms = 0;
     if (ParseInt(args[1], &ms) && ms >= 0) {
