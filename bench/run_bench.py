@@ -102,10 +102,10 @@ def cover_bytes(seed, size):
     return b"\xff\xd8\xff\xe0" + bytes(rnd.getrandbits(8) for _ in range(size)) + b"\xff\xd9"
 
 
-def make_source(folder, index, spec, max_seconds):
+def make_source(folder, index, recipe, max_seconds):
     """Encodes one source with Debian's tools and tags it; returns its manifest entry."""
     import mutagen.id3 as id3
-    kind, seconds, rate, chans, bits, variant, title, artist, album, year = spec
+    kind, seconds, rate, chans, bits, variant, title, artist, album, year = recipe
     seconds = min(seconds, max_seconds)
     pcm = folder / f"src{index:02d}.pcm.wav"
     # Pink noise under a tone compresses about as real music does.
@@ -175,7 +175,7 @@ def make_corpus(corpus, files, max_seconds, fresh):
     sources_dir, music = corpus / "sources", corpus / "music"
     sources_dir.mkdir(parents=True)
     log(f"encoding {len(SOURCES)} sources into {sources_dir}")
-    sources = [make_source(sources_dir, i, spec, max_seconds) for i, spec in enumerate(SOURCES)]
+    sources = [make_source(sources_dir, i, recipe, max_seconds) for i, recipe in enumerate(SOURCES)]
     log(f"copying {files} files into {music}")
     entries = []
     by_kind = {}

@@ -81,8 +81,8 @@ def make_sources(folder):
     """Tiny real files, one per format the library reads (each well under 20 KB)."""
     folder.mkdir(parents=True, exist_ok=True)
 
-    def tone(name, *spec):
-        sh("sox", "-n", *spec, folder / name, "synth", "0.2", "sine", "440", "vol", "0.5")
+    def tone(name, *sox_args):
+        sh("sox", "-n", *sox_args, folder / name, "synth", "0.2", "sine", "440", "vol", "0.5")
         return folder / name
 
     wav = tone("pcm16.wav", "-r", "8000", "-c", "2", "-b", "16")

@@ -47,13 +47,7 @@ Opened OpenWith(const Lib &lib, BOOL mem, const void *what, QWORD offset, QWORD 
 // A WAV whose fmt chunk straddles the first page boundary and whose ID3 chunk
 // straddles a later one, preceded by `lead` bytes that are not part of the stream.
 Bytes PageStraddlingWave(size_t lead, uint32_t data_bytes) {
-  Bytes fmt;
-  Le(fmt, 1, 2);
-  Le(fmt, 2, 2);
-  Le(fmt, 48000, 4);
-  Le(fmt, 48000 * 4, 4);
-  Le(fmt, 4, 2);
-  Le(fmt, 16, 2);
+  const Bytes fmt = PcmFormat(48000, 2, 16);
   Bytes body;
   Put(body, "WAVE");
   Put(body, Chunk32("junk", Bytes(4096 - 12 - 8 - 6, 0)));  // fmt's header begins 6 bytes before 4096

@@ -60,13 +60,7 @@ class StandinLibrary : public ::testing::Test {
 
 // 16-bit stereo 44.1 kHz WAV of `frames` frames, with an ID3v2 chunk.
 Bytes Wave(uint32_t frames) {
-  Bytes fmt;
-  Le(fmt, 1, 2);
-  Le(fmt, 2, 2);
-  Le(fmt, 44100, 4);
-  Le(fmt, 44100 * 4, 4);
-  Le(fmt, 4, 2);
-  Le(fmt, 16, 2);
+  const Bytes fmt = PcmFormat(44100, 2, 16);
   Bytes body;
   Put(body, "WAVE");
   Put(body, Chunk32("fmt ", fmt));

@@ -23,6 +23,19 @@ inline void Be(Bytes &b, uint64_t v, int n) {
 }
 inline void Zeros(Bytes &b, size_t n) { b.insert(b.end(), n, 0); }
 
+// The 16-byte body of a PCM "fmt " chunk.
+inline Bytes PcmFormat(uint32_t rate, uint16_t channels, uint16_t bits) {
+  Bytes fmt;
+  const uint32_t block = channels * (bits / 8u);
+  Le(fmt, 1, 2);
+  Le(fmt, channels, 2);
+  Le(fmt, rate, 4);
+  Le(fmt, rate * block, 4);
+  Le(fmt, block, 2);
+  Le(fmt, bits, 2);
+  return fmt;
+}
+
 // RIFF-style chunk: id, 32-bit size, body, pad byte after an odd body.
 inline Bytes Chunk32(const char *id, const Bytes &body, bool big_endian = false, uint32_t declared = 0xFFFFFFFF) {
   Bytes c;
