@@ -32,12 +32,18 @@ uint32_t ReadUpTo(const ByteSource *src, uint64_t offset, void *buf, uint32_t le
   return done;
 }
 
-uint32_t ExtendWindow(const ByteSource *src, uint64_t offset, uint8_t *window, uint32_t capacity, uint32_t filled) {
+bool WindowHolds(const ByteSource *src, uint64_t offset, uint8_t *window, uint32_t capacity, uint32_t *filled,
+                 uint32_t need) {
   const uint32_t kFirstStep = 4096;
-  if (filled >= capacity) return 0;
-  uint32_t step = filled < kFirstStep ? kFirstStep - filled : capacity - filled;
-  if (step > capacity - filled) step = capacity - filled;
-  return ReadUpTo(src, offset + filled, window + filled, step);
+  while (*filled < need) {
+    if (*filled >= capacity) return false;
+    uint32_t step = *filled < kFirstStep ? kFirstStep - *filled : capacity - *filled;
+    if (step > capacity - *filled) step = capacity - *filled;
+    const uint32_t added = ReadUpTo(src, offset + *filled, window + *filled, step);
+    if (added == 0) return false;
+    *filled += added;
+  }
+  return true;
 }
 
 static uint32_t MemoryReadAt(void *ctx, uint64_t offset, uint8_t *buf, uint32_t len) {

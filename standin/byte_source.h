@@ -24,11 +24,11 @@ uint32_t ReadUpTo(const ByteSource *src, uint64_t offset, void *buf, uint32_t le
 
 // A search over a window of up to `capacity` bytes at `offset` reads it in
 // two steps (the first 4 KiB, then the rest): most searches succeed in the
-// first and need not read the whole window. Appends the next step to
-// window[0, filled) and returns the bytes added, 0 when the window is full or
-// the source has no more. The bytes are those one ReadUpTo of the whole
-// window would give.
-uint32_t ExtendWindow(const ByteSource *src, uint64_t offset, uint8_t *window, uint32_t capacity, uint32_t filled);
+// first and need not read the whole window. Grows window[0, *filled) until it
+// holds `need` bytes; false when the window is full or the source ends first.
+// The bytes are those one ReadUpTo of the whole window would give.
+bool WindowHolds(const ByteSource *src, uint64_t offset, uint8_t *window, uint32_t capacity, uint32_t *filled,
+                 uint32_t need);
 
 // A source over a memory block (tests, in-memory streams).
 struct MemorySource {

@@ -67,14 +67,8 @@ static bool FindFirstFrame(const ByteSource *src, uint64_t start, uint64_t audio
   if (window == NULL) return false;
   uint32_t got = 0;
   bool found = false;
-  for (uint32_t i = 0; !found; ++i) {
-    // The window grows only while the search has not found a frame in it.
-    while (i + 4 > got) {
-      uint32_t added = ExtendWindow(src, start, window, kSyncSearch + 4, got);
-      if (added == 0) break;
-      got += added;
-    }
-    if (i + 4 > got) break;
+  // The window grows only while the search has not found a frame in it.
+  for (uint32_t i = 0; !found && WindowHolds(src, start, window, kSyncSearch + 4, &got, i + 4); ++i) {
     MpegHeader h;
     if (window[i] != 0xFF || !ParseMpegHeader(window + i, &h)) continue;
     uint64_t next = start + i + h.frame_bytes;

@@ -72,13 +72,8 @@ bool OpenWavPack(const ByteSource *src, StreamFacts *out) {
   WavPackBlock first;
   uint64_t block_pos = 0;
   bool found = false;
-  for (uint32_t i = 0; !found; ++i) {
-    while (i + 32 > got) {  // grown only while no block has been found
-      uint32_t added = ExtendWindow(src, start, window, kBlockSearch + 32, got);
-      if (added == 0) break;
-      got += added;
-    }
-    if (i + 32 > got) break;
+  // The window grows only while no block has been found in it.
+  for (uint32_t i = 0; !found && WindowHolds(src, start, window, kBlockSearch + 32, &got, i + 32); ++i) {
     if (window[i] == 'w' && ParseBlockHeader(window + i, &first)) {
       block_pos = start + i;
       found = true;
