@@ -164,14 +164,18 @@ def test_rows_follow_the_device_numbers(tool, audio):
     # Two more null sinks as Wine's ALSA driver output devices.
     key = r"HKCU\Software\Wine\Drivers\winealsa.drv"
     wine_reg("add", key, "/v", "ALSAOutputDevices", "/t", "REG_MULTI_SZ", "/d", r"tandrel_a\0tandrel_b", "/f")
+    env = dict(os.environ, **audio)
+    list_devices = lambda: subprocess.run([WINE, str(DIST / "windriver.exe"), "wavedevices"], env=env,
+                                          capture_output=True, timeout=300, check=True)
     try:
+        # Wine numbers the devices by ids the prefix makes when it first meets
+        # them: the process that meets them lists new ones in the driver's
+        # order, every later one in the order of those ids. So the prefix meets
+        # them first, and the order is then taken from another process.
+        list_devices()
         write_ini(tool, {"Tandrel": {"WaveDevice": 9}})
         (dump,) = run_dialog(tool, audio, "dump", ("select", 1001, 2), ("click", 1), "gone")
-        # Wine numbers the devices by ids the prefix made when it first met them,
-        # so the order comes from the same enumeration in another process.
-        env = dict(os.environ, **audio)
-        listed = subprocess.run([WINE, str(DIST / "windriver.exe"), "wavedevices"], env=env, capture_output=True,
-                                timeout=300, check=True)
+        listed = list_devices()
     finally:
         wine_reg("delete", key, "/v", "ALSAOutputDevices", "/f")
     rows = state(dump)["rows"]
