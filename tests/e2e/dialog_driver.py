@@ -91,8 +91,6 @@ class DrivenProgram:
                 driver.kill()
                 driver.wait()
         out, err = _read(out_file), _read(err_file).decode(errors="replace")
-        self.last_returncode = driver.returncode
-        self.last_error = err
         if check and driver.returncode != 0:
             raise AssertionError(f"windriver {steps} exited {driver.returncode}: {err}"
                                  f" (program running: {self.proc.poll() is None})")

@@ -75,11 +75,8 @@ def test_cancel_keeps_the_values_the_plugin_holds(host):
     with DrivenProgram(host, "talhost.exe", "--config", "--config") as prog:
         prog.drive(CAPTION, *change_everything((0, 3, 1, 0, 3)), ("click", 2), "gone")
         # The second command shows what the plug-in holds now; OK stores it.
-        dumps = prog.drive(CAPTION, "dump", ("click", 1), "gone", check=False)
+        dumps = prog.drive(CAPTION, "dump", ("click", 1), "gone")
         code = prog.finish()
-    if not dumps:
-        pytest.skip("talhost runs Config once per run; a second --config is needed to read the values back "
-                    f"({prog.last_error.strip()})")
     assert code == 0
     assert shown(dumps[0]) == (1, 2, 0, 5, 1)
     assert ini_section(host / "Tandrel.ini", "SACD") == {
