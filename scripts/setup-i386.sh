@@ -32,14 +32,14 @@ if [ -z "$registered" ]; then
   qemu="$qdir/usr/bin/qemu-i386"
   if [ ! -x "$qemu" ]; then
     mkdir -p "$qdir/lists/partial" "$qdir/cache/archives/partial" "$qdir/etc" "$qdir/deb"
-    mirror=$(grep -h -o -m1 -E 'https?://[^ ]*debian/?' /etc/apt/sources.list.d/*.sources /etc/apt/sources.list 2>/dev/null \
-             | grep -v security | head -n1)
-    mirror="${mirror:-http://deb.debian.org/debian}"
+    # The archive apt already uses (a local mirror or proxy keeps working).
+    mirror=$("$(dirname "${BASH_SOURCE[0]}")/apt-mirror.sh" 2>&1) || cannot "cannot find a Debian mirror: $mirror"
     echo "deb ${mirror%/} $QEMU_SUITE main" > "$qdir/etc/sources.list"
     apt_opts=(-o "Dir::Etc::SourceList=$qdir/etc/sources.list" -o Dir::Etc::SourceParts=/dev/null
               -o "Dir::State::Lists=$qdir/lists" -o "Dir::Cache=$qdir/cache" -o "APT::Architectures::=amd64"
               -o Dir::Etc::Preferences=/dev/null -o Dir::Etc::PreferencesParts=/dev/null -o APT::Sandbox::User=root)
-    apt-get "${apt_opts[@]}" update -qq >/dev/null 2>&1 || cannot "cannot read the $QEMU_SUITE package list"
+    out=$(apt-get "${apt_opts[@]}" update -qq 2>&1) ||
+      cannot "cannot read the $QEMU_SUITE package list from $mirror: $(printf '%s\n' "$out" | tail -n1)"
     ( cd "$qdir/deb" && { apt-get "${apt_opts[@]}" download -qq "qemu-user=$QEMU_VERSION" >/dev/null 2>&1 ||
         { echo "setup-i386: qemu-user $QEMU_VERSION is gone from the mirror; taking the current one" >&2
           apt-get "${apt_opts[@]}" download -qq qemu-user >/dev/null 2>&1; }; } ) || cannot "cannot download qemu-user"

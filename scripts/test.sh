@@ -20,6 +20,9 @@ echo "== unit tests (x86_64, Wine) =="
 winresults="Z:${results//\//\\}"
 ( cd "$TANDREL_BUILD/x64" && GTEST_OUTPUT="xml:$winresults\\unit.xml" ctest --output-on-failure ) || status=1
 
+echo "== set-up script tests =="
+/usr/bin/python3 -m pytest -q -p no:cacheprovider "$TANDREL_ROOT/tests/scripts" --junitxml="$results/scripts.xml" || status=1
+
 echo "== end-to-end tests (x86_64, Wine) =="
 TANDREL_DIST="$TANDREL_BUILD/x64/dist" TANDREL_ARCH=x64 \
   /usr/bin/python3 -m pytest -q -p no:cacheprovider $TANDREL_PYTEST_RETRY "$TANDREL_ROOT/tests/e2e" --junitxml="$results/e2e-x64.xml"
