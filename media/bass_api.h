@@ -48,3 +48,6 @@ typedef QWORD(WINAPI *BASS_ChannelGetLength_fn)(DWORD handle, DWORD mode);
 typedef double(WINAPI *BASS_ChannelBytes2Seconds_fn)(DWORD handle, QWORD pos);
 typedef const char *(WINAPI *BASS_ChannelGetTags_fn)(DWORD handle, DWORD tags);
 typedef BOOL(WINAPI *BASS_StreamFree_fn)(DWORD handle);
+// Not called by the plug-in; the stand-in exports them as the library does.
+typedef int(WINAPI *BASS_ErrorGetCode_fn)(void);
+typedef DWORD(WINAPI *BASS_GetVersion_fn)(void);

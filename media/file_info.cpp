@@ -92,6 +92,9 @@ void __cdecl GetFileInfo(const wchar_t *file, wchar_t *title, int *length_in_ms)
     ReadWaveHeader(file, title, length_in_ms);
     return;
   }
+  // Without a name or a place for the length there is no query: nothing is
+  // touched, as on the WAV-only road.
+  if (file == NULL || length_in_ms == NULL) return;
   // Only a lower-case "ht" start makes a URL (http:, https:, and any such path).
   bool is_url = file[0] == L'h' && file[1] == L't';
   g_InModule.is_seekable = 1;

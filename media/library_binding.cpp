@@ -57,8 +57,14 @@ void UnbindMediaLibrary(void) {
 
 void __cdecl Quit(void) { UnbindMediaLibrary(); }
 
+// The current release of the library refuses frequency 0 on device 0 (its
+// "no sound" device wants a real rate) and then opens no stream at all; older
+// releases take 0. One retry with a real rate serves both; its result, like
+// the first call's, is not needed (a second Init of an initialised library
+// fails harmlessly).
 void MediaInit(void) {
-  if (MediaLibraryBinding.Init != NULL) MediaLibraryBinding.Init(0, 0, 0, NULL, NULL);
+  if (MediaLibraryBinding.Init == NULL) return;
+  if (!MediaLibraryBinding.Init(0, 0, 0, NULL, NULL)) MediaLibraryBinding.Init(0, kFallbackInitRate, 0, NULL, NULL);
 }
 
 void MediaFree(void) {

@@ -32,7 +32,8 @@ void UnbindMediaLibrary(void);
 
 // The operations the queries use. A missing entry point counts as a failed
 // step (the failure value below), never a call through a null pointer.
-void MediaInit(void);                                          // BASS_Init(0,0,0,0,0)
+enum { kFallbackInitRate = 44100 };
+void MediaInit(void);                                          // BASS_Init(0,0,0,0,0), then at 44100 Hz if refused
 void MediaFree(void);                                          // BASS_Free()
 DWORD MediaStreamCreateFile(const wchar_t *path);              // decode-only, UTF-16 path; 0 on failure
 DWORD MediaStreamCreateUrl(const char *utf8_url);              // decode-only float; 0 on failure

@@ -1,7 +1,14 @@
-// bass.dll: the thirteen operations the plug-in binds by name. Streams are
-// decode-only and measured when created: the format's opener reads what it
-// needs, the file or connection is closed, and the facts stay in a fixed
-// table until BASS_StreamFree or BASS_Free.
+// bass.dll: the thirteen operations the plug-in binds by name, and the
+// library's error code and version. Streams are decode-only and measured when
+// created: the format's opener reads what it needs, the file or connection is
+// closed, and the facts stay in a fixed table until BASS_StreamFree or
+// BASS_Free.
+//
+// Releases of the real library differ in what BASS_Init takes: the current one
+// (2.4.17) refuses frequency 0 on device 0 with BASS_ERROR_FORMAT, older ones
+// (2.4.11-2.4.13) accept it. The environment variable TANDREL_STANDIN_BASS,
+// read at every BASS_Init, picks the behaviour: "older", or the current one
+// for anything else.
 #include <string.h>
 
 #include <type_traits>
@@ -26,6 +33,8 @@ QWORD WINAPI BASS_ChannelGetLength(DWORD handle, DWORD mode);
 double WINAPI BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);
 const char *WINAPI BASS_ChannelGetTags(DWORD handle, DWORD tags);
 BOOL WINAPI BASS_StreamFree(DWORD handle);
+int WINAPI BASS_ErrorGetCode(void);
+DWORD WINAPI BASS_GetVersion(void);
 }
 
 // The plug-in calls these through its own pointer types; a mismatch in
@@ -43,6 +52,29 @@ static_assert(std::is_same<decltype(&BASS_ChannelGetLength), BASS_ChannelGetLeng
 static_assert(std::is_same<decltype(&BASS_ChannelBytes2Seconds), BASS_ChannelBytes2Seconds_fn>::value, "Bytes2Sec");
 static_assert(std::is_same<decltype(&BASS_ChannelGetTags), BASS_ChannelGetTags_fn>::value, "ChannelGetTags");
 static_assert(std::is_same<decltype(&BASS_StreamFree), BASS_StreamFree_fn>::value, "StreamFree");
+static_assert(std::is_same<decltype(&BASS_ErrorGetCode), BASS_ErrorGetCode_fn>::value, "ErrorGetCode");
+static_assert(std::is_same<decltype(&BASS_GetVersion), BASS_GetVersion_fn>::value, "GetVersion");
+
+// The library's error codes that the stand-in reports.
+enum {
+  BASS_OK = 0,
+  BASS_ERROR_FILEOPEN = 2,
+  BASS_ERROR_HANDLE = 5,
+  BASS_ERROR_FORMAT = 6,
+  BASS_ERROR_INIT = 8,
+  BASS_ERROR_ALREADY = 14,
+  BASS_ERROR_ILLTYPE = 19,
+  BASS_ERROR_ILLPARAM = 20,
+  BASS_ERROR_NOTAVAIL = 37,
+  BASS_ERROR_FILEFORM = 41,
+};
+
+// What BASS_GetVersion reports for each behaviour: 2.4.17.0 and 2.4.11.0.
+static const DWORD kCurrentVersion = 0x02041100;
+static const DWORD kOlderVersion = 0x02040B00;
+// One successful initialisation of the real library costs about 3 ms under
+// Wine; every query pays it, so the stand-in does too.
+static const LONGLONG kInitCostMicroseconds = 3000;
 
 enum { kMaxStreams = 128 };  // slot numbers fit the low byte of a handle
 
@@ -64,11 +96,47 @@ static bool g_initialised;
 static StreamSlot g_streams[kMaxStreams];
 static DWORD g_next_serial = 1;
 static char g_agent[256] = "Tandrel stand-in library";
+// The error code of each thread's latest call, as the library keeps it.
+static DWORD g_error_slot = TLS_OUT_OF_INDEXES;
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) InitializeCriticalSection(&g_lock);
-  if (reason == DLL_PROCESS_DETACH) DeleteCriticalSection(&g_lock);
+  if (reason == DLL_PROCESS_ATTACH) {
+    InitializeCriticalSection(&g_lock);
+    g_error_slot = TlsAlloc();
+  }
+  if (reason == DLL_PROCESS_DETACH) {
+    if (g_error_slot != TLS_OUT_OF_INDEXES) TlsFree(g_error_slot);
+    DeleteCriticalSection(&g_lock);
+  }
   return TRUE;
+}
+
+static void SetError(int code) {
+  if (g_error_slot != TLS_OUT_OF_INDEXES) TlsSetValue(g_error_slot, (void *)(intptr_t)code);
+}
+
+// The value `ok` when it is true, after recording `failure` (or success) as
+// the thread's error code.
+template <typename T>
+static T Result(T value, bool ok, int failure) {
+  SetError(ok ? BASS_OK : failure);
+  return value;
+}
+
+static bool OlderGeneration(void) {
+  char value[16];
+  DWORD n = GetEnvironmentVariableA("TANDREL_STANDIN_BASS", value, sizeof value);
+  return n > 0 && n < sizeof value && strcmp(value, "older") == 0;
+}
+
+static void SpendInitTime(void) {
+  LARGE_INTEGER frequency, start, now;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  do {
+    Sleep(1);
+    QueryPerformanceCounter(&now);
+  } while ((now.QuadPart - start.QuadPart) * 1000000 < kInitCostMicroseconds * frequency.QuadPart);
 }
 
 static StreamSlot *FindStream(DWORD handle) {
@@ -132,12 +200,21 @@ static DWORD OpenStream(const ByteSource *src, DWORD flags) {
   return 0;
 }
 
-BOOL WINAPI BASS_Init(int, DWORD, DWORD, HWND, const void *) {
+// Device 0 is the library's "no sound" device. A second call fails as
+// "already"; the current generation wants a real rate for device 0.
+BOOL WINAPI BASS_Init(int device, DWORD freq, DWORD, HWND, const void *) {
   EnterCriticalSection(&g_lock);
-  BOOL ok = !g_initialised;  // a second call fails as "already", harmlessly
-  g_initialised = true;
+  int error = BASS_OK;
+  if (g_initialised) {
+    error = BASS_ERROR_ALREADY;
+  } else if (device == 0 && freq == 0 && !OlderGeneration()) {
+    error = BASS_ERROR_FORMAT;
+  } else {
+    SpendInitTime();
+    g_initialised = true;
+  }
   LeaveCriticalSection(&g_lock);
-  return ok;
+  return Result<BOOL>(error == BASS_OK, error == BASS_OK, error);
 }
 
 BOOL WINAPI BASS_Free(void) {
@@ -148,27 +225,27 @@ BOOL WINAPI BASS_Free(void) {
   }
   g_initialised = false;
   LeaveCriticalSection(&g_lock);
-  return was;
+  return Result(was, was, BASS_ERROR_INIT);
 }
 
-BOOL WINAPI BASS_SetConfig(DWORD, DWORD) { return TRUE; }
+BOOL WINAPI BASS_SetConfig(DWORD, DWORD) { return Result<BOOL>(TRUE, true, BASS_OK); }
 
 BOOL WINAPI BASS_SetConfigPtr(DWORD option, const void *value) {
-  if (option != BASS_CONFIG_NET_AGENT) return FALSE;
+  if (option != BASS_CONFIG_NET_AGENT) return Result<BOOL>(FALSE, false, BASS_ERROR_ILLTYPE);
   EnterCriticalSection(&g_lock);
   const char *text = value != NULL ? (const char *)value : "";
   size_t len = strnlen(text, sizeof(g_agent) - 1);  // a longer agent is cut to the buffer
   memcpy(g_agent, text, len);
   g_agent[len] = 0;
   LeaveCriticalSection(&g_lock);
-  return TRUE;
+  return Result<BOOL>(TRUE, true, BASS_OK);
 }
 
 DWORD WINAPI BASS_PluginLoad(const char *file, DWORD flags) {
   EnterCriticalSection(&g_lock);
   DWORD handle = AddOnLoad(file, (flags & (DWORD)BASS_UNICODE) != 0);
   LeaveCriticalSection(&g_lock);
-  return handle;
+  return Result(handle, handle != 0, BASS_ERROR_FILEOPEN);
 }
 
 // Frees one add-on (handle 0: all of them) with the streams it opened.
@@ -185,12 +262,13 @@ BOOL WINAPI BASS_PluginFree(DWORD plugin) {
     ok = TRUE;
   }
   LeaveCriticalSection(&g_lock);
-  return ok;
+  return Result(ok, ok != FALSE, BASS_ERROR_HANDLE);
 }
 
 DWORD WINAPI BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD flags) {
   EnterCriticalSection(&g_lock);
   DWORD handle = 0;
+  int error = !g_initialised ? BASS_ERROR_INIT : file == NULL ? BASS_ERROR_ILLPARAM : BASS_ERROR_FILEFORM;
   if (g_initialised && file != NULL) {
     if (mem) {
       // Measured now, so the caller's block need not outlive the call here.
@@ -203,26 +281,31 @@ DWORD WINAPI BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWO
       if (OpenFileSource(&fs, file, (flags & (DWORD)BASS_UNICODE) != 0, offset, length, &src)) {
         handle = OpenStream(&src, flags);
         CloseFileSource(&fs);
+      } else {
+        error = BASS_ERROR_FILEOPEN;
       }
     }
   }
   LeaveCriticalSection(&g_lock);
-  return handle;
+  return Result(handle, handle != 0, error);
 }
 
 DWORD WINAPI BASS_StreamCreateURL(const char *url, DWORD, DWORD flags, void *, void *) {
   EnterCriticalSection(&g_lock);
   DWORD handle = 0;
+  int error = !g_initialised ? BASS_ERROR_INIT : url == NULL ? BASS_ERROR_ILLPARAM : BASS_ERROR_FILEFORM;
   if (g_initialised && url != NULL) {
     static HttpSource hs;  // large; one download at a time under the lock
     ByteSource src;
     if (OpenHttpSource(&hs, url, g_agent, &src)) {
       handle = OpenStream(&src, flags);
       CloseHttpSource(&hs);
+    } else {
+      error = BASS_ERROR_FILEOPEN;
     }
   }
   LeaveCriticalSection(&g_lock);
-  return handle;
+  return Result(handle, handle != 0, error);
 }
 
 BOOL WINAPI BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO *info) {
@@ -240,7 +323,8 @@ BOOL WINAPI BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO *info) {
     info->filename = NULL;
   }
   LeaveCriticalSection(&g_lock);
-  return s != NULL && info != NULL;
+  return Result<BOOL>(s != NULL && info != NULL, s != NULL && info != NULL,
+                      s == NULL ? BASS_ERROR_HANDLE : BASS_ERROR_ILLPARAM);
 }
 
 QWORD WINAPI BASS_ChannelGetLength(DWORD handle, DWORD mode) {
@@ -253,7 +337,7 @@ QWORD WINAPI BASS_ChannelGetLength(DWORD handle, DWORD mode) {
     if (s->facts.frames <= (BASS_LENGTH_UNKNOWN - 1) / frame_bytes) length = s->facts.frames * frame_bytes;
   }
   LeaveCriticalSection(&g_lock);
-  return length;
+  return Result(length, length != BASS_LENGTH_UNKNOWN, s == NULL ? BASS_ERROR_HANDLE : BASS_ERROR_NOTAVAIL);
 }
 
 double WINAPI BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
@@ -265,7 +349,7 @@ double WINAPI BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
     seconds = (double)pos / bytes_per_second;
   }
   LeaveCriticalSection(&g_lock);
-  return seconds;
+  return Result(seconds, s != NULL, BASS_ERROR_HANDLE);
 }
 
 const char *WINAPI BASS_ChannelGetTags(DWORD handle, DWORD tags) {
@@ -277,7 +361,7 @@ const char *WINAPI BASS_ChannelGetTags(DWORD handle, DWORD tags) {
     if (kind >= 0) block = (const char *)s->facts.tags[kind].data;
   }
   LeaveCriticalSection(&g_lock);
-  return block;
+  return Result(block, block != NULL, s == NULL ? BASS_ERROR_HANDLE : BASS_ERROR_NOTAVAIL);
 }
 
 BOOL WINAPI BASS_StreamFree(DWORD handle) {
@@ -285,5 +369,11 @@ BOOL WINAPI BASS_StreamFree(DWORD handle) {
   StreamSlot *s = FindStream(handle);
   if (s != NULL) ReleaseSlot(s);
   LeaveCriticalSection(&g_lock);
-  return s != NULL;
+  return Result<BOOL>(s != NULL, s != NULL, BASS_ERROR_HANDLE);
 }
+
+int WINAPI BASS_ErrorGetCode(void) {
+  return g_error_slot != TLS_OUT_OF_INDEXES ? (int)(intptr_t)TlsGetValue(g_error_slot) : BASS_OK;
+}
+
+DWORD WINAPI BASS_GetVersion(void) { return OlderGeneration() ? kOlderVersion : kCurrentVersion; }

@@ -93,6 +93,14 @@ def host(tmp_path):
     return install_host(tmp_path / "player")
 
 
+@pytest.fixture(params=["current", "older"])
+def library_generation(request, monkeypatch):
+    """Both generations of the media library, as the stand-in imitates them: the current release
+    refuses BASS_Init at rate 0 on device 0 (the plug-in retries at 44100 Hz), older ones accept it."""
+    monkeypatch.setenv("TANDREL_STANDIN_BASS", request.param)
+    return request.param
+
+
 def write_ini(folder, sections):
     """Writes Tandrel.ini beside the host: {"Tandrel": {"OnlyWav": 1}, ...}."""
     lines = []

@@ -105,7 +105,7 @@ def test_wav_only_failures_show_nothing(wav_host, tmp_path):
         assert show_details(wav_host, item) is None, item
 
 
-def test_library_mode_box_texts(host, tmp_path):
+def test_library_mode_box_texts(host, tmp_path, library_generation):
     # The stand-in library reports the source resolution; 0 for lossy formats.
     expect_box(host, sox(tmp_path / "stereo.wav", 44100, 2, 16), "(2ch, 44kHz, 16bit)")
     expect_box(host, sox(tmp_path / "float.wav", 96000, 2, 32, 1, "-e", "floating-point"), "(2ch, 96kHz, 32bit)")

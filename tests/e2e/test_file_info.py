@@ -10,6 +10,8 @@ from mutagen.id3 import ID3, TALB, TDRC, TIT2, TPE1, TYER
 
 from conftest import install_host, query
 
+pytestmark = pytest.mark.usefixtures("library_generation")
+
 SECONDS = 1.5
 LOSSLESS_MS = 1500  # 66150 frames at 44.1 kHz
 
@@ -277,9 +279,10 @@ def test_only_lower_case_ht_makes_a_url(host, fresh):
     shutil.copy(flac, host / "HTrack.flac")
     (host / "htdocs").mkdir()
     shutil.copy(flac, host / "htdocs" / "a.flac")
-    rows = query(host, "HTrack.flac", "htdocs\\a.flac")
+    rows = query(host, "HTrack.flac", "htdocs\\a.flac", "Htdocs\\a.flac")
     assert (rows[0]["title"], rows[0]["block"], rows[0]["length_ms"]) == ("Tagged", True, LOSSLESS_MS)
     assert (rows[1]["title"], rows[1]["block"], rows[1]["length_ms"]) == (None, False, 0)
+    assert (rows[2]["title"], rows[2]["block"], rows[2]["length_ms"]) == ("Tagged", True, LOSSLESS_MS)  # "Ht"
 
 
 def test_url_too_long_for_its_buffer_is_not_opened(host, http_server):

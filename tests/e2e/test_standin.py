@@ -23,7 +23,7 @@ ALL_ADDONS = ("bassflac.dll", "basswv.dll", "bass_ape.dll", "bass_aac.dll", "bas
 LIBRARY_EXPORTS = sorted(["BASS_Init", "BASS_Free", "BASS_SetConfig", "BASS_SetConfigPtr", "BASS_PluginLoad",
                           "BASS_PluginFree", "BASS_StreamCreateFile", "BASS_StreamCreateURL", "BASS_ChannelGetInfo",
                           "BASS_ChannelGetLength", "BASS_ChannelBytes2Seconds", "BASS_ChannelGetTags",
-                          "BASS_StreamFree"])
+                          "BASS_StreamFree", "BASS_ErrorGetCode", "BASS_GetVersion"])
 
 
 @pytest.fixture(scope="module")

@@ -65,10 +65,18 @@ TEST(DetailsText, PathIsCutSoTheWholeLineFits) {
 TEST(DetailsText, CutNeverSplitsASurrogatePair) {
   const std::wstring tail = L"\" (2ch, 44kHz, 16bit)";
   const size_t path_room = kDetailsTextUnits - 1 - 7 - tail.size();
-  std::wstring path(path_room - 1, L'a');
-  path += L"\xD83C\xDFB5\xD83C\xDFB5";  // the first pair straddles the cut
-  std::wstring got = Compose(path.c_str(), Wav(2, 44100, 16));
-  EXPECT_EQ(got, L"File: \"" + std::wstring(path_room - 1, L'a') + tail);
+  const std::wstring pair = L"\xD83C\xDFB5";
+  const struct {
+    std::wstring path, shown;
+  } rows[] = {
+      // The first pair straddles the cut: it goes whole.
+      {std::wstring(path_room - 1, L'a') + pair + pair, std::wstring(path_room - 1, L'a')},
+      // A pair that ends right at the cut stays whole.
+      {std::wstring(path_room - 2, L'a') + pair + L"bb", std::wstring(path_room - 2, L'a') + pair},
+  };
+  for (const auto &row : rows) {
+    EXPECT_EQ(Compose(row.path.c_str(), Wav(2, 44100, 16)), L"File: \"" + row.shown + tail) << row.path.size();
+  }
 }
 
 TEST(DetailsText, TinyBuffersStayInBounds) {

@@ -119,6 +119,13 @@ TEST(StandinMp3, FirstFrameFoundPastJunkButStraySyncIsNot) {
   Bytes lone = Frame();
   Put(lone, Bytes(2000, 0x11));
   EXPECT_FALSE(OpenBytes(OpenMp3, lone, &f));
+  // A frame that runs past the end of the file is stray sync too...
+  EXPECT_FALSE(OpenBytes(OpenMp3, Frame(kStereoHeader, kFrameBytes - 1), &f));
+  // ... while one that ends exactly there is the whole audio: 417 bytes at 128 kbit/s.
+  ASSERT_TRUE(OpenBytes(OpenMp3, Frame(), &f));
+  EXPECT_TRUE(f.length_known);
+  EXPECT_EQ(f.frames, 417u * 8 * 44100 / 128000);
+  ReleaseStreamFacts(&f);
   Bytes flac = Id3v2Title("x");
   Put(flac, "fLaC");
   Put(flac, Bytes(3000, 0));

@@ -71,7 +71,7 @@ TEST(StandinFilePages, FileReadsGiveWhatMemoryReadsGive) {
   lib.ChannelGetInfo = Proc<BASS_ChannelGetInfo_fn>(lib.module, "BASS_ChannelGetInfo");
   lib.ChannelGetLength = Proc<BASS_ChannelGetLength_fn>(lib.module, "BASS_ChannelGetLength");
   lib.ChannelGetTags = Proc<BASS_ChannelGetTags_fn>(lib.module, "BASS_ChannelGetTags");
-  lib.Init(0, 0, 0, NULL, NULL);
+  lib.Init(0, 44100, 0, NULL, NULL);
 
   wchar_t folder[MAX_PATH], path[MAX_PATH];
   ASSERT_NE(GetTempPathW(MAX_PATH, folder), 0u);
@@ -106,7 +106,7 @@ TEST(StandinFilePages, FileReadsGiveWhatMemoryReadsGive) {
       ASSERT_NE(cut.handle, 0u);
       EXPECT_TRUE(cut.id3.empty());
       lib.Free();
-      lib.Init(0, 0, 0, NULL, NULL);
+      lib.Init(0, 44100, 0, NULL, NULL);
     }
   }
   DeleteFileW(path);

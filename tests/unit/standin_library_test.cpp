@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string>
+
 #include "media/bass_api.h"
 #include "tests/unit/standin_test_bytes.h"
 
@@ -21,6 +23,8 @@ struct Library {
   BASS_ChannelBytes2Seconds_fn ChannelBytes2Seconds;
   BASS_ChannelGetTags_fn ChannelGetTags;
   BASS_StreamFree_fn StreamFree;
+  BASS_ErrorGetCode_fn ErrorGetCode;
+  BASS_GetVersion_fn GetVersion;
 };
 
 template <typename Fn>
@@ -44,7 +48,9 @@ class StandinLibrary : public ::testing::Test {
     Bind(lib_.module, &lib_.ChannelBytes2Seconds, "BASS_ChannelBytes2Seconds");
     Bind(lib_.module, &lib_.ChannelGetTags, "BASS_ChannelGetTags");
     Bind(lib_.module, &lib_.StreamFree, "BASS_StreamFree");
-    lib_.Init(0, 0, 0, NULL, NULL);
+    Bind(lib_.module, &lib_.ErrorGetCode, "BASS_ErrorGetCode");
+    Bind(lib_.module, &lib_.GetVersion, "BASS_GetVersion");
+    lib_.Init(0, 44100, 0, NULL, NULL);
   }
   void TearDown() override {
     if (lib_.module == NULL) return;
@@ -144,8 +150,42 @@ TEST_F(StandinLibrary, FreeReleasesEveryStreamAndNeedsInit) {
   EXPECT_FALSE(lib_.ChannelGetInfo(a, &info));
   EXPECT_FALSE(lib_.ChannelGetInfo(b, &info));
   EXPECT_EQ(FromMemory(Wave(10)), 0u);  // not initialised
-  lib_.Init(0, 0, 0, NULL, NULL);
+  lib_.Init(0, 44100, 0, NULL, NULL);
   EXPECT_NE(FromMemory(Wave(10)), 0u);
+}
+
+// The current release wants a real rate for device 0 and opens nothing until
+// an Init succeeds; older releases take rate 0. Every call leaves its code.
+TEST_F(StandinLibrary, InitByGeneration) {
+  struct Row {
+    const char *generation;  // TANDREL_STANDIN_BASS, null for unset
+    DWORD freq;
+    BOOL ok;
+    int error;
+    DWORD version;
+  };
+  const Row rows[] = {
+      {NULL, 0, FALSE, 6, 0x02041100},      {"current", 0, FALSE, 6, 0x02041100},
+      {NULL, 44100, TRUE, 0, 0x02041100},   {"older", 0, TRUE, 0, 0x02040B00},
+      {"older", 44100, TRUE, 0, 0x02040B00},
+  };
+  const Bytes wav = Wave(10);
+  for (const Row &row : rows) {
+    SCOPED_TRACE(std::string(row.generation ? row.generation : "unset") + " " + std::to_string(row.freq));
+    SetEnvironmentVariableA("TANDREL_STANDIN_BASS", row.generation);
+    lib_.Free();
+    EXPECT_EQ(lib_.Init(0, row.freq, 0, NULL, NULL), row.ok);
+    EXPECT_EQ(lib_.ErrorGetCode(), row.error);
+    EXPECT_EQ(lib_.GetVersion(), row.version);
+    DWORD stream = FromMemory(wav);
+    EXPECT_EQ(stream != 0, row.ok != FALSE);
+    EXPECT_EQ(lib_.ErrorGetCode(), row.ok ? 0 : 8);  // BASS_ERROR_INIT
+    if (row.ok) {
+      EXPECT_FALSE(lib_.Init(0, 44100, 0, NULL, NULL));
+      EXPECT_EQ(lib_.ErrorGetCode(), 14);  // BASS_ERROR_ALREADY
+    }
+  }
+  SetEnvironmentVariableA("TANDREL_STANDIN_BASS", NULL);
 }
 
 TEST_F(StandinLibrary, StreamTableIsBounded) {

@@ -122,11 +122,18 @@ TEST(StandinApe, TextItemsAsKeyValueBinaryItemsSkipped) {
   free(list.data);
   list.data = NULL;
 
-  Bytes binary = ApeTag({{"Cover Art (Front)", "jpegbytes"}}, 1 << 1);
-  ASSERT_TRUE(LoadApeFrom(binary, &list));
-  EXPECT_TRUE(ListEntries(list).empty());
-  free(list.data);
-  list.data = NULL;
+  // The item type is (flags >> 1) & 3: only text items (type 0) are read,
+  // whatever the read-only bit (bit 0) says.
+  const struct {
+    uint32_t flags;
+    bool read;
+  } kinds[] = {{0, true}, {1, true}, {1 << 1, false}, {2 << 1, false}, {3 << 1, false}};
+  for (const auto &kind : kinds) {
+    ASSERT_TRUE(LoadApeFrom(ApeTag({{"Title", "x"}}, kind.flags), &list));
+    EXPECT_EQ(ListEntries(list).size(), kind.read ? 1u : 0u) << kind.flags;
+    free(list.data);
+    list.data = NULL;
+  }
 }
 
 TEST(StandinApe, MultipleValuesGiveTheFirst) {
