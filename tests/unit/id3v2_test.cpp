@@ -291,8 +291,10 @@ TEST(Id3v2, Version22Frames) {
   EXPECT_TEXT_EQ(r.artist, U16("Band"));
   EXPECT_TEXT_EQ(r.album, U16("Album"));
   EXPECT_TEXT_EQ(r.year, U16(""));
-  // Flag 0x40 marks a compressed tag, which nothing can read.
+  // Flag 0x40 marks a compressed tag, which nothing can read: neither its
+  // bytes as frames nor what follows them read as an extended header.
   EXPECT_TRUE(IsZero(Parse(Tag(2, 0x40, frames))));
+  EXPECT_TRUE(IsZero(Parse(Tag(2, 0x40, Cat({BigEndian(6), {0, 0}, BigEndian(0), frames})))));
   // A frame header cut by the tag end, a size past it: what came before stays.
   Bytes title = Frame(2, "TT2", Text(0, "T"));
   for (const Bytes &rest : {Cat({Str("TP1"), {0, 0}}), Frame(2, "TP1", Text(0, "B"), 0, 0xFFFFFF), Str("T")}) {
@@ -314,6 +316,11 @@ TEST(Id3v2, Version4PlainFrameSizes) {
     EXPECT_TEXT_EQ(r.artist, U16("Band"));
     EXPECT_TEXT_EQ(r.album, after.empty() || after[0] == 0 ? U16("") : U16("A"));
   }
+  // Written syncsafe: that reading comes first, even where the plain one would land too (here in padding).
+  TrackInfoRecord r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, std::string(299, 't'))),
+                                           Frame(4, "TPE1", Text(3, "Band")), Bytes(600, 0)})));
+  EXPECT_EQ(Utf16Length(r.title), 255u);
+  EXPECT_TEXT_EQ(r.artist, U16("Band"));
 }
 
 TEST(Id3v2, ExtendedHeaders) {
@@ -346,18 +353,20 @@ TEST(Id3v2, ExtendedHeaders) {
   r = Parse(Tag(3, 0xC0, Unsynchronise(body)));
   EXPECT_TEXT_EQ(r.title, U16("U"));
   EXPECT_TEXT_EQ(r.artist, U16(""));
-  // A private copy that ends between the FF and the 00 of a pair: the tag end
-  // counts the pair as one byte, so padding that reaches one byte into the
-  // artist frame keeps it out.
+  // A private copy that ends between the FF and the 00 of a pair, or right
+  // after them: the tag end counts the pair as one byte either way, so
+  // padding that reaches one byte into the artist frame keeps it out.
   Bytes tail = Cat({Frame(3, "TIT2", Text(0, "T")), Frame(3, "TPE1", Text(0, "B")), {0, 0, 0xFF, 0, 0, 0}});
   for (uint32_t padding : {6u, 7u}) {
     Bytes raw = Tag(3, 0xC0, Unsynchronise(Cat({Cat({BigEndian(6), {0, 0}, BigEndian(padding)}), tail})));
-    size_t copy_bytes = raw.size() - kId3HeaderBytes - 4;  // the copy keeps the FF, not its 00
-    ASSERT_EQ(raw[kId3HeaderBytes + copy_bytes - 1], 0xFF);
-    ASSERT_EQ(raw[kId3HeaderBytes + copy_bytes], 0x00);
-    ParseId3v2TagCopyLimit(&r, raw.data(), raw.size(), copy_bytes);
-    EXPECT_TEXT_EQ(r.title, U16("T"));
-    EXPECT_TEXT_EQ(r.artist, padding == 6 ? U16("B") : U16("")) << padding;
+    size_t straddle = raw.size() - kId3HeaderBytes - 4;  // the copy keeps the FF, not its 00
+    ASSERT_EQ(raw[kId3HeaderBytes + straddle - 1], 0xFF);
+    ASSERT_EQ(raw[kId3HeaderBytes + straddle], 0x00);
+    for (size_t copy_bytes : {straddle, straddle + 1}) {
+      ParseId3v2TagCopyLimit(&r, raw.data(), raw.size(), copy_bytes);
+      EXPECT_TEXT_EQ(r.title, U16("T"));
+      EXPECT_TEXT_EQ(r.artist, padding == 6 ? U16("B") : U16("")) << padding << " " << copy_bytes;
+    }
   }
 }
 
