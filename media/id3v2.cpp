@@ -12,7 +12,7 @@ static const size_t kAnsiUnits = 256;  // encoding 0 text: at most 255 character
 // at most halves the bytes, and no encoding looks at more than 1027 of them.
 static const size_t kFrameWindowBytes = 4096;
 static const int kMaxFrames = 1 << 20;  // real tags hold dozens; a crafted one may declare millions
-static const size_t kMaxTagBytes = (size_t)1 << 28;  // the most a syncsafe tag size declares, and then some
+static const size_t kMaxTagBytes = (size_t)1 << 28;  // 256 MiB: a syncsafe tag size stays below it
 
 // Tag header flags (byte 5).
 static const uint8_t kId3TagUnsynchronised = 0x80;
