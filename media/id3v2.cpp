@@ -2,17 +2,37 @@
 // frame headers, and the four text frames the host shows.
 #include "media/id3v2.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 static const size_t kFrameHeaderBytes = 10;
+static const size_t kFrameHeaderBytes22 = 6;  // version 2.2: 3-byte identifier, 3-byte size, no flags
 static const size_t kAnsiUnits = 256;  // encoding 0 text: at most 255 characters and the terminator
 // Enough of an unsynchronised frame to decide its value: unsynchronisation
 // at most halves the bytes, and no encoding looks at more than 1027 of them.
 static const size_t kFrameWindowBytes = 4096;
 static const int kMaxFrames = 1 << 20;  // real tags hold dozens; a crafted one may declare millions
+static const size_t kMaxTagBytes = (size_t)1 << 28;  // 256 MiB: a syncsafe tag size stays below it
 
-// The unsynchronised tag is undone in this copy, never in the library's block.
-// A larger tag keeps only its frames within this many decoded bytes.
+// Tag header flags (byte 5).
+static const uint8_t kId3TagUnsynchronised = 0x80;
+static const uint8_t kId3TagExtendedHeader = 0x40;  // versions 3 and 4
+static const uint8_t kId3v22TagCompressed = 0x40;   // version 2.2: no scheme for it was ever defined
+// Frame format flags (the second flag byte).
+static const uint8_t kId3v3FrameCompressed = 0x80;
+static const uint8_t kId3v3FrameEncrypted = 0x40;
+static const uint8_t kId3v3FrameGrouping = 0x20;
+static const uint8_t kId3v4FrameGrouping = 0x40;
+static const uint8_t kId3v4FrameCompressed = 0x08;
+static const uint8_t kId3v4FrameEncrypted = 0x04;
+static const uint8_t kId3v4FrameUnsynchronised = 0x02;
+static const uint8_t kId3v4FrameDataLength = 0x01;
+static const size_t kGroupByteBytes = 1;
+static const size_t kDataLengthBytes = 4;
+
+// An unsynchronised tag is undone in a copy taken from the heap for the
+// query, never in the library's block. When that allocation fails this
+// static copy stands in, and only the frames within its decoded bytes are read.
 static const size_t kTagCopyBytes = 1u << 20;
 static uint8_t TagCopy[kTagCopyBytes];
 static uint8_t FrameCopy[kFrameWindowBytes];
@@ -175,9 +195,16 @@ void DecodeTextFrame(char *out, size_t out_size, const uint8_t *data, size_t siz
   }
 }
 
-// Which value a frame fills, or kSlotCount when it is not taken.
+// Which value a frame fills, or kSlotCount when it is not taken. Version 2.2
+// identifiers have three characters, and none of them gives a year.
 static int TakeFrame(const uint8_t *id, int version, const bool found[kSlotCount]) {
   if (id[0] != 'T') return kSlotCount;
+  if (version == 2) {
+    if (memcmp(id, "TT2", 3) == 0 && !found[kTitleSlot]) return kTitleSlot;
+    if (memcmp(id, "TP1", 3) == 0 && !found[kArtistSlot]) return kArtistSlot;
+    if (memcmp(id, "TAL", 3) == 0 && !found[kAlbumSlot]) return kAlbumSlot;
+    return kSlotCount;
+  }
   if (memcmp(id, "TIT2", 4) == 0 && !found[kTitleSlot]) return kTitleSlot;
   if (memcmp(id, "TPE1", 4) == 0 && !found[kArtistSlot]) return kArtistSlot;
   if (memcmp(id, "TALB", 4) == 0 && !found[kAlbumSlot]) return kAlbumSlot;
@@ -196,31 +223,104 @@ static void FillRecord(TrackInfoRecord *record, char values[kSlotCount][kId3Valu
   ConvertUtf8ToUtf16(record->year, kYearUnits, values[kYearSlot], strlen(values[kYearSlot]));
 }
 
-void ParseId3v2Tag(TrackInfoRecord *record, const uint8_t *block, size_t block_size) {
-  memset(record, 0, sizeof *record);
-  if (kId3HeaderBytes > block_size) return;
-  int version = block[3];
-  uint8_t flags = block[5];
-  size_t size = ReadSyncsafe(block + 6);
-  if (size > block_size - kId3HeaderBytes) size = block_size - kId3HeaderBytes;
+static bool IsFrameIdCharacter(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
-  // `area` holds `available` readable bytes of the frame area; `tag_end` is
-  // where the tag says its frames end (beyond `available` only when the
-  // unsynchronised copy had to be cut).
-  const uint8_t *area = block + kId3HeaderBytes;
-  size_t available = size;
-  size_t tag_end = size;
-  if (flags & 0x80) {
-    size_t copied = size < kTagCopyBytes ? size : kTagCopyBytes;
-    memcpy(TagCopy, area, copied);
-    available = RemoveUnsynchronisation(TagCopy, copied, true);
-    bool after_ff = copied > 0 && area[copied - 1] == 0xFF;
-    tag_end = available + UnsynchronisedLength(area + copied, size - copied, after_ff);
-    area = TagCopy;
+// Whether a version 4 frame of `size` data bytes, with `room` bytes (at least
+// a header's) before the walk's limit, ends where the walk can go on: at the
+// limit, at padding or at another frame's identifier.
+static bool EndsWhereTheWalkGoesOn(const uint8_t *frame, size_t room, size_t size) {
+  if (size > room - kFrameHeaderBytes) return false;
+  size_t rest = room - kFrameHeaderBytes - size;
+  const uint8_t *next = frame + kFrameHeaderBytes + size;
+  if (rest == 0 || next[0] == 0) return true;
+  if (4 > rest) return false;
+  for (size_t i = 0; i < 4; ++i) {
+    if (!IsFrameIdCharacter(next[i])) return false;
   }
+  return true;
+}
 
+// Version 4 sizes are syncsafe, but one widespread player wrote them plain.
+// When the syncsafe reading leads nowhere the walk can go on and the plain one
+// does, the plain one was meant. Below 128 the two readings agree.
+static size_t Version4FrameSize(const uint8_t *frame, size_t room) {
+  size_t syncsafe = ReadSyncsafe(frame + 4);
+  size_t plain = ReadBigEndian32(frame + 4);
+  if (plain != syncsafe && !EndsWhereTheWalkGoesOn(frame, room, syncsafe) &&
+      EndsWhereTheWalkGoesOn(frame, room, plain)) {
+    return plain;
+  }
+  return syncsafe;
+}
+
+// One frame's header, as the walk needs it.
+struct FrameHeader {
+  size_t header_bytes;  // 10, or 6 in version 2.2
+  size_t size;          // the data after the header, as stored
+  size_t format_bytes;  // group byte and data-length indicator, at the start of the data
+  bool skip;            // compressed or encrypted: no value can be read
+  bool unsync;          // version 4: the frame's own unsynchronisation
+};
+
+// Reads the header of the frame at `frame`, which has `room` bytes (at least
+// one) before the walk's limit. False when the header or the data would pass it.
+static bool ReadFrameHeader(FrameHeader *h, const uint8_t *frame, size_t room, int version) {
+  memset(h, 0, sizeof *h);
+  if (version == 2) {
+    h->header_bytes = kFrameHeaderBytes22;
+    if (h->header_bytes > room) return false;
+    h->size = ((size_t)frame[3] << 16) | ((size_t)frame[4] << 8) | frame[5];
+  } else {
+    h->header_bytes = kFrameHeaderBytes;
+    if (h->header_bytes > room) return false;
+    uint8_t flags = frame[9];
+    if (version >= 4) {
+      h->size = Version4FrameSize(frame, room);
+      h->skip = (flags & (kId3v4FrameCompressed | kId3v4FrameEncrypted)) != 0;
+      h->unsync = (flags & kId3v4FrameUnsynchronised) != 0;
+      if (flags & kId3v4FrameGrouping) h->format_bytes += kGroupByteBytes;
+      if (flags & kId3v4FrameDataLength) h->format_bytes += kDataLengthBytes;
+    } else {
+      h->size = ReadBigEndian32(frame + 4);
+      h->skip = (flags & (kId3v3FrameCompressed | kId3v3FrameEncrypted)) != 0;
+      if (flags & kId3v3FrameGrouping) h->format_bytes = kGroupByteBytes;
+    }
+  }
+  return h->size <= room - h->header_bytes;
+}
+
+// The frames from `pos` up to `limit` in `area`; the first taken frame of each
+// kind gives its value.
+static void WalkFrames(char values[kSlotCount][kId3ValueBytes], const uint8_t *area, size_t pos, size_t limit,
+                       int version) {
+  bool found[kSlotCount] = {false, false, false, false};
+  for (int frames = 0; pos < limit && frames < kMaxFrames; ++frames) {
+    const uint8_t *frame = area + pos;
+    if (frame[0] == 0) break;  // padding
+    FrameHeader header;
+    if (!ReadFrameHeader(&header, frame, limit - pos, version)) break;
+    int slot = header.skip ? kSlotCount : TakeFrame(frame, version, found);
+    if (slot != kSlotCount) {
+      found[slot] = true;  // the first frame of a kind wins, even an empty one
+      // The text follows the group byte and the data-length indicator (a frame
+      // too short for them has none); frame unsynchronisation covers only it.
+      if (header.format_bytes <= header.size) {
+        DecodeTextFrame(values[slot], kId3ValueBytes, frame + header.header_bytes + header.format_bytes,
+                        header.size - header.format_bytes, header.unsync);
+      }
+      if (found[kTitleSlot] && found[kArtistSlot] && found[kAlbumSlot] && found[kYearSlot]) break;
+    }
+    pos += header.header_bytes + header.size;
+  }
+}
+
+// The extended header, then the frames. `available` bytes are readable at
+// `area`; the tag says its frames end at `tag_end` (beyond `available` only
+// when the private copy had to be cut).
+static void ReadFrameArea(char values[kSlotCount][kId3ValueBytes], const uint8_t *area, size_t available,
+                          size_t tag_end, int version, uint8_t flags) {
   uint64_t pos = 0;  // 64 bits: the extended header's sizes come from the file
-  if (flags & 0x40) {
+  if (flags & kId3TagExtendedHeader) {  // a version 2.2 tag with this flag never gets here
     if (4 > available) return;
     if (version >= 4) {
       pos = ReadSyncsafe(area);
@@ -232,30 +332,45 @@ void ParseId3v2Tag(TrackInfoRecord *record, const uint8_t *block, size_t block_s
     }
   }
   size_t limit = tag_end < available ? tag_end : available;
+  if (pos >= limit) return;
+  WalkFrames(values, area, (size_t)pos, limit, version);
+}
+
+void ParseId3v2TagCopyLimit(TrackInfoRecord *record, const uint8_t *block, size_t block_size, size_t copy_limit) {
+  memset(record, 0, sizeof *record);
+  if (kId3HeaderBytes > block_size) return;
+  int version = block[3];
+  uint8_t flags = block[5];
+  size_t size = ReadSyncsafe(block + 6);
+  if (size > block_size - kId3HeaderBytes) size = block_size - kId3HeaderBytes;
+  if (version == 2 && (flags & kId3v22TagCompressed)) return;  // not to be misread as anything else
 
   char values[kSlotCount][kId3ValueBytes];
   memset(values, 0, sizeof values);
-  bool found[kSlotCount] = {false, false, false, false};
-  int frames = 0;
-  while (pos < tag_end && frames < kMaxFrames) {
-    ++frames;
-    if (pos >= limit) break;
-    const uint8_t *frame = area + pos;
-    size_t room = limit - (size_t)pos;
-    if (frame[0] == 0) break;  // padding
-    if (kFrameHeaderBytes > room) break;
-    uint8_t frame_flags = frame[9];
-    size_t frame_size = version >= 4 ? ReadSyncsafe(frame + 4) : ReadBigEndian32(frame + 4);
-    if (frame_size > room - kFrameHeaderBytes) break;
-    bool skip = version >= 4 ? (frame_flags & 0x0C) != 0 : (frame_flags & 0xC0) != 0;
-    bool unsync = version >= 4 && (frame_flags & 0x02) != 0;
-    int slot = skip ? kSlotCount : TakeFrame(frame, version, found);
-    if (slot != kSlotCount) {
-      found[slot] = true;  // the first frame of a kind wins, even an empty one
-      DecodeTextFrame(values[slot], kId3ValueBytes, frame + kFrameHeaderBytes, frame_size, unsync);
-      if (found[kTitleSlot] && found[kArtistSlot] && found[kAlbumSlot] && found[kYearSlot]) break;
+  const uint8_t *area = block + kId3HeaderBytes;
+  // Version 4 frames carry their own unsynchronisation flag, and their sizes
+  // count the bytes as stored: undoing the whole tag would put them out of step.
+  if ((flags & kId3TagUnsynchronised) && version < 4 && size > 0) {
+    size_t copied = size < copy_limit ? size : copy_limit;
+    if (copied > kMaxTagBytes) copied = kMaxTagBytes;
+    uint8_t *copy = static_cast<uint8_t *>(malloc(copied));
+    if (copy == NULL) {  // no memory for the whole tag: the static copy reads what it holds
+      copy = TagCopy;
+      if (copied > kTagCopyBytes) copied = kTagCopyBytes;
     }
-    pos += kFrameHeaderBytes + frame_size;
+    memcpy(copy, area, copied);
+    size_t available = RemoveUnsynchronisation(copy, copied, true);
+    // A cut copy: the bytes beyond it still count towards the tag end.
+    bool after_ff = copied > 0 && area[copied - 1] == 0xFF;
+    size_t tag_end = available + UnsynchronisedLength(area + copied, size - copied, after_ff);
+    ReadFrameArea(values, copy, available, tag_end, version, flags);
+    if (copy != TagCopy) free(copy);
+  } else {
+    ReadFrameArea(values, area, size, size, version, flags);
   }
   FillRecord(record, values);
+}
+
+void ParseId3v2Tag(TrackInfoRecord *record, const uint8_t *block, size_t block_size) {
+  ParseId3v2TagCopyLimit(record, block, block_size, kMaxTagBytes);
 }

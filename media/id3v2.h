@@ -1,5 +1,6 @@
-// ID3v2.3 / ID3v2.4 tags: title, artist, album and year from the text frames
-// TIT2, TPE1, TALB and TDRC (version 4) or TYER (version 3).
+// ID3v2.2 / ID3v2.3 / ID3v2.4 tags: title, artist, album and year from the
+// text frames TIT2, TPE1, TALB and TDRC (version 4) or TYER (version 3), and
+// TT2, TP1 and TAL (version 2.2, which gives no year).
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
@@ -34,6 +35,12 @@ void DecodeTextFrame(char *out, size_t out_size, const uint8_t *data, size_t siz
 
 // Clears the record and fills it from the tag in the `block_size` bytes at
 // `block` (10-byte tag header first). Reads stay inside both `block_size` and
-// the tag's own declared size; the block is never written. A tag without a
-// title leaves the record all zero.
+// the tag's own declared size; the block is never written: a version 2.2 or 3
+// tag that is unsynchronised as a whole is undone in a copy taken from the
+// heap for the call. A tag without a title leaves the record all zero.
 void ParseId3v2Tag(TrackInfoRecord *record, const uint8_t *block, size_t block_size);
+
+// ParseId3v2Tag with the private copy an unsynchronised tag is undone in held
+// to `copy_limit` bytes (ParseId3v2Tag allows the whole tag), as when the
+// allocation for it fails: frames beyond the copy are not read.
+void ParseId3v2TagCopyLimit(TrackInfoRecord *record, const uint8_t *block, size_t block_size, size_t copy_limit);

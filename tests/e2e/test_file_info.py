@@ -4,7 +4,9 @@ import shutil
 import struct
 import subprocess
 
+import eyed3.id3
 import pytest
+from eyed3.id3.headers import FrameHeader
 from mutagen.apev2 import APEv2
 from mutagen.id3 import ID3, TALB, TDRC, TIT2, TPE1, TYER
 
@@ -73,11 +75,25 @@ def id3_header(version, flags, size):
 
 
 def raw_frames(version, frames):
+    """Frames (id, data) or (id, data, second flag byte) laid out the version's way; version 2 is 2.2."""
     out = b""
-    for fid, data in frames:
+    for fid, data, *flags in frames:
+        if version == 2:
+            out += fid.encode() + len(data).to_bytes(3, "big") + data
+            continue
         size = syncsafe(len(data)) if version >= 4 else struct.pack(">I", len(data))
-        out += fid.encode() + size + b"\0\0" + data
+        out += fid.encode() + size + bytes([0, flags[0] if flags else 0]) + data
     return out
+
+
+def unsynchronise(data):
+    """A 00 after every FF that precedes 00 or a byte from E0 up, and after a final FF."""
+    out = bytearray()
+    for i, byte in enumerate(data):
+        out.append(byte)
+        if byte == 0xFF and (i + 1 == len(data) or data[i + 1] == 0 or data[i + 1] >= 0xE0):
+            out.append(0)
+    return bytes(out)
 
 
 def prepend(path, tag):
@@ -157,16 +173,48 @@ def test_unsynchronised_tag_from_the_library(host, fresh):
     # Whole-tag unsynchronisation: FF 00 pairs in the UTF-16 marks and in a frame size of 255.
     title = b"\x01\xff\xfe" + "Ünsync".encode("utf-16-le")
     artist = b"\x01\xff\xfe" + "Artist".encode("utf-16-le") + b"\x00" * (255 - 15)
-    frames = raw_frames(3, [("TIT2", title), ("TPE1", artist)])
-    body = bytearray()
-    for i, byte in enumerate(frames):
-        body.append(byte)
-        if byte == 0xFF and (i + 1 == len(frames) or frames[i + 1] == 0 or frames[i + 1] >= 0xE0):
-            body.append(0)
+    body = unsynchronise(raw_frames(3, [("TIT2", title), ("TPE1", artist)]))
     mp3 = fresh("mp3", "unsync")
-    prepend(mp3, id3_header(3, 0x80, len(body)) + bytes(body))
+    prepend(mp3, id3_header(3, 0x80, len(body)) + body)
     [r] = query(host, mp3)
     assert tags_of(r) == ("Ünsync", "Artist", "", "", True)
+
+
+def eyed3_grouped_title(path, version):
+    """eyeD3 writes a frame's group byte (and in version 4 a data-length indicator) when its header asks."""
+    tag = eyed3.id3.Tag()
+    tag.title, tag.artist, tag.album = "Grouped", "Band", "Album"
+    title = tag.frame_set[b"TIT2"][0]
+    title.header = FrameHeader(b"TIT2", version)
+    title.header.grouped = True
+    title.group_id = 7
+    title.header.data_length_indicator = version[1] == 4
+    tag.save(str(path), version=version)
+    head = path.read_bytes()[:200]
+    assert head[head.index(b"TIT2") + 9] & (0x41 if version[1] == 4 else 0x20)  # it did
+
+
+def test_id3v2_group_bytes_version_22_and_per_frame_unsynchronisation(host, fresh):
+    v24, v23 = fresh("mp3", "eyed3 v2.4"), fresh("mp3", "eyed3 v2.3")
+    eyed3_grouped_title(v24, (2, 4, 0))
+    eyed3_grouped_title(v23, (2, 3, 0))
+    # No installed tagger writes version 2.2 (older rippers did): three-character frames, no year taken.
+    v22 = fresh("mp3", "v2.2")
+    frames = raw_frames(2, [("TT2", b"\0Song"), ("TP1", b"\1\xff\xfe" + "Band".encode("utf-16-le")),
+                            ("TAL", b"\0Album"), ("TYE", b"\x001999")])
+    prepend(v22, id3_header(2, 0, len(frames)) + frames)
+    # Version 4, unsynchronised frame by frame; a comment before them with its size written plain.
+    v4 = fresh("mp3", "v2.4 crafted")
+    title = b"\1\xff\xfe" + "Grüße".encode("utf-16-le")
+    frames = (raw_frames(3, [("COMM", b"\3eng\0" + b"c" * 295)])
+              + raw_frames(4, [("TIT2", b"\7" + syncsafe(len(title)) + unsynchronise(title), 0x43), ("TPE1", b"\3Band"),
+                               ("TALB", unsynchronise(b"\1\xff\xfeA\0"), 0x02)]))
+    prepend(v4, id3_header(4, 0x80, len(frames)) + frames)
+    a, b, c, d = query(host, v24, v23, v22, v4)
+    assert tags_of(a) == ("Grouped", "Band", "Album", "", True)
+    assert tags_of(b) == ("Grouped", "Band", "Album", "", True)
+    assert tags_of(c) == ("Song", "Band", "Album", "", True)
+    assert tags_of(d) == ("Grüße", "Band", "A", "", True)
 
 
 def test_id3v2_title_only_and_artist_only(host, fresh):

@@ -63,6 +63,27 @@ put("id3v2_tag", "unsync-ff00-at-end", tag(3, 0x80, title3 + b"\xFF\x00"))
 put("id3v2_tag", "unsync-ff-at-end", tag(4, 0x80, title4 + b"\xFF"))
 put("id3v2_tag", "v4-footer-flag", tag(4, 0x10, title4) + b"3DI\4\0\x10" + syncsafe(len(title4)))
 
+# What real taggers write beyond plain frames: group bytes and data-length
+# indicators, version 2.2 frames, version 4 sizes written plain, and version 4
+# frames unsynchronised one by one.
+def frame22(fid, data, size=None):
+    return fid.encode() + (len(data) if size is None else size).to_bytes(3, "big") + data
+
+
+title22 = frame22("TT2", b"\0Title") + frame22("TP1", b"\0Band")
+put("id3v2_tag", "v4-grouping-and-data-length", tag(4, 0, frame(4, "TIT2", b"\x21" + syncsafe(6) + b"\3Title", flags=b"\0\x41")
+                                                    + frame(4, "TPE1", b"\x21\3Band", flags=b"\0\x40")))
+put("id3v2_tag", "v4-grouping-and-data-length-cut", tag(4, 0, frame(4, "TIT2", b"\x21\0\0", flags=b"\0\x43") + title4))
+put("id3v2_tag", "v3-grouping", tag(3, 0, frame(3, "TIT2", b"\x21\0Title", flags=b"\0\x20") + title3))
+put("id3v2_tag", "v4-unsync-tag-and-frames", tag(4, 0x80, frame(4, "TPE1", b"\1\xFF\0\xFEB\0", flags=b"\0\x02")
+                                                 + frame(4, "TIT2", b"\3T\xFF\0", flags=b"\0\x02")))
+put("id3v2_tag", "v4-plain-size-300", tag(4, 0, frame(3, "COMM", b"\3eng\0" + b"c" * 295) + title4))
+put("id3v2_tag", "v22-frames", tag(2, 0, title22 + frame22("TAL", b"\1\xFF\xFEA\0") + b"\0" * 8))
+put("id3v2_tag", "v22-unsync", tag(2, 0x80, frame22("TT2", b"\1\xFF\xFEA\0").replace(b"\xFF", b"\xFF\0") + frame22("TP1", b"\0Band")))
+put("id3v2_tag", "v22-compressed", tag(2, 0x40, title22))
+put("id3v2_tag", "v22-header-cut", tag(2, 0, title22 + b"TAL\0"))
+put("id3v2_tag", "v22-size-past-end", tag(2, 0, frame22("TT2", b"\0T", size=0xFFFFFF) + title22))
+
 # Text frames: flags byte, output size (0: full), encoding, text.
 for enc in (4, 5, 0x7F, 0xFF):
     put("id3v2_frame", f"encoding-{enc}", bytes([0, 0, enc]) + b"Text\0")

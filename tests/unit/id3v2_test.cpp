@@ -28,9 +28,23 @@ Bytes Syncsafe(uint32_t v) {
 Bytes BigEndian(uint32_t v) { return {(uint8_t)(v >> 24), (uint8_t)(v >> 16), (uint8_t)(v >> 8), (uint8_t)v}; }
 
 // A frame with its size field written the version's way (or `size` as given).
+// Version 2 (2.2): a 3-character identifier, a 3-byte size and no flags. A
+// version 3 frame is also a version 4 frame whose size was written plain.
 Bytes Frame(int version, const char *id, const Bytes &data, uint8_t flags2 = 0, int64_t size = -1) {
   uint32_t n = size < 0 ? (uint32_t)data.size() : (uint32_t)size;
+  if (version == 2) return Cat({Str(std::string(id, 3)), {(uint8_t)(n >> 16), (uint8_t)(n >> 8), (uint8_t)n}, data});
   return Cat({Str(std::string(id, 4)), version >= 4 ? Syncsafe(n) : BigEndian(n), {0, flags2}, data});
+}
+
+const uint8_t kGrouped3 = 0x20, kGrouped4 = 0x40, kUnsync4 = 0x02, kDataLength4 = 0x01;
+
+// A frame whose flags put a group byte (and in version 4 a data-length
+// indicator) before `data`, as the version orders them.
+Bytes FormattedFrame(int version, const char *id, const Bytes &data, uint8_t flags2, uint8_t group = 0x21) {
+  Bytes head;
+  if (flags2 & (version >= 4 ? kGrouped4 : kGrouped3)) head.push_back(group);
+  if (version >= 4 && (flags2 & kDataLength4)) head = Cat({head, Syncsafe((uint32_t)data.size())});
+  return Frame(version, id, Cat({head, data}), flags2);
 }
 
 Bytes Text(uint8_t encoding, const std::string &text) { return Cat({{encoding}, Str(text)}); }
@@ -108,10 +122,40 @@ TEST(Id3v2, CompressedAndEncryptedFramesAreSkipped) {
   EXPECT_TEXT_EQ(r.title, U16("Plain"));
   EXPECT_TEXT_EQ(r.artist, U16("B"));
   r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, "zip"), 0x08), Frame(4, "TIT2", Text(3, "enc"), 0x04),
-                           Frame(4, "TIT2", Text(3, "Plain"), 0x40 /* grouping: not looked at */)})));
-  EXPECT_TEXT_EQ(r.title, U16("Plain"));
+                           FormattedFrame(4, "TIT2", Text(3, "Plain"), kGrouped4)})));
+  EXPECT_TEXT_EQ(r.title, U16("Plain"));  // grouping alone skips nothing: the text follows the group byte
   // Only a compressed or encrypted title: nothing.
   EXPECT_TRUE(IsZero(Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, "zip"), 0x08), Frame(4, "TPE1", Text(3, "B"))})))));
+}
+
+TEST(Id3v2, GroupingByteAndDataLengthIndicatorComeBeforeTheText) {
+  // Version 4: the group byte, then the 4-byte indicator; frame unsynchronisation applies to what follows.
+  Bytes year = Unsynchronise({1, 0xFF, 0xFE, '2', 0, '0', 0});
+  TrackInfoRecord r = Parse(Tag(4, 0, Cat({FormattedFrame(4, "TIT2", Text(3, "Grouped"), kGrouped4 | kDataLength4),
+                                           FormattedFrame(4, "TPE1", Text(0, "Band"), kGrouped4, 0x80),
+                                           FormattedFrame(4, "TALB", {1, 0xFF, 0xFE, 'A', 0}, kDataLength4),
+                                           FormattedFrame(4, "TDRC", year, kGrouped4 | kUnsync4 | kDataLength4, 0xFF)})));
+  EXPECT_TEXT_EQ(r.title, U16("Grouped"));
+  EXPECT_TEXT_EQ(r.artist, U16("Band"));
+  EXPECT_TEXT_EQ(r.album, U16("A"));
+  EXPECT_TEXT_EQ(r.year, U16("20"));
+  // Version 3: the group byte.
+  r = Parse(Tag(3, 0, Cat({FormattedFrame(3, "TIT2", Text(0, "Grouped"), kGrouped3), Frame(3, "TPE1", Text(0, "B"))})));
+  EXPECT_TEXT_EQ(r.title, U16("Grouped"));
+  EXPECT_TEXT_EQ(r.artist, U16("B"));
+  // Too short for them: an empty value that still counts as found.
+  EXPECT_TRUE(IsZero(Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, "AB"), kGrouped4 | kDataLength4),
+                                          Frame(4, "TIT2", Text(3, "Late"))})))));
+  // Cut short up to the tag end, unsynchronised or not: no crash, what came before stays.
+  for (uint8_t flags : {kGrouped4, kDataLength4, (uint8_t)(kGrouped4 | kDataLength4 | kUnsync4)}) {
+    for (size_t n = 0; n <= 5; ++n) {
+      r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, "T")), Frame(4, "TPE1", Bytes(n, 0xFF), flags)})));
+      EXPECT_TEXT_EQ(r.title, U16("T")) << n;
+      EXPECT_TEXT_EQ(r.artist, U16("")) << n;
+    }
+  }
+  r = Parse(Tag(3, 0, Cat({Frame(3, "TIT2", Text(0, "T")), Frame(3, "TPE1", {}, kGrouped3)})));
+  EXPECT_TEXT_EQ(r.title, U16("T"));
 }
 
 TEST(Id3v2, Utf16Encodings) {
@@ -145,6 +189,8 @@ TEST(Id3v2, Utf8AndUnknownEncodings) {
 TEST(Id3v2, OverlongValuesAreCutOrDropped) {
   // UTF-8: at most 511 bytes, and never half a character.
   EXPECT_EQ(Decode(Text(3, std::string(600, 'x'))), std::string(511, 'x'));
+  // Exactly 511 bytes fit and are copied whole, even a dangling lead byte: only a cut avoids half characters.
+  EXPECT_EQ(Decode(Text(3, std::string(510, 'x') + "\xC3")), std::string(510, 'x') + "\xC3");
   std::string euros;
   for (int i = 0; i < 200; ++i) euros += "\xE2\x82\xAC";
   EXPECT_EQ(Decode(Text(3, euros)), euros.substr(0, 510));
@@ -202,9 +248,14 @@ TEST(Id3v2, TagUnsynchronisation) {
   EXPECT_TEXT_EQ(r.title, U16("Title"));
   EXPECT_TEXT_EQ(r.artist, U16("A\xFFE0"));
   EXPECT_EQ(r.album[0], 0xFF);  // "ÿ" then the malformed FF E0
-  // Whatever the version.
-  Bytes frames4 = Cat({Frame(4, "TPE1", {1, 0xFF, 0xFE, 0x42, 0}), Frame(4, "TIT2", {3, 0x54})});
-  r = Parse(Tag(4, 0x80, Unsynchronise(frames4)));
+  // Version 4 has no whole-tag step: each frame is flagged, its size counting the bytes as stored.
+  Bytes frames4 = Cat({Frame(4, "TPE1", Unsynchronise({1, 0xFF, 0xFE, 0x42, 0}), kUnsync4),
+                       Frame(4, "TIT2", Unsynchronise({3, 0x54, 0xFF}), kUnsync4)});
+  r = Parse(Tag(4, 0x80, frames4));
+  EXPECT_TEXT_EQ(r.title, U16("T\xFFFD"));
+  EXPECT_TEXT_EQ(r.artist, U16("B"));
+  // Version 2.2 has it, as version 3 does.
+  r = Parse(Tag(2, 0x80, Unsynchronise(Cat({Frame(2, "TP1", {1, 0xFF, 0xFE, 0x42, 0}), Frame(2, "TT2", Text(0, "T"))}))));
   EXPECT_TEXT_EQ(r.title, U16("T"));
   EXPECT_TEXT_EQ(r.artist, U16("B"));
 }
@@ -229,6 +280,47 @@ TEST(Id3v2, RemoveUnsynchronisation) {
   EXPECT_EQ(RemoveUnsynchronisation(keep, 3, false), 2u);
   EXPECT_EQ(keep[2], 0x7E);
   EXPECT_EQ(RemoveUnsynchronisation(keep, 0, true), 0u);
+}
+
+TEST(Id3v2, Version22Frames) {
+  // Three-character identifiers, 3-byte sizes, no flags; no year is taken.
+  Bytes frames = Cat({Frame(2, "TT2", Text(0, "Song")), Frame(2, "TP1", {1, 0xFF, 0xFE, 'B', 0, 'a', 0, 'n', 0, 'd', 0}),
+                      Frame(2, "TAL", Text(0, "Album")), Frame(2, "TYE", Text(0, "1999")), Bytes(12, 0)});
+  TrackInfoRecord r = Parse(Tag(2, 0, frames));
+  EXPECT_TEXT_EQ(r.title, U16("Song"));
+  EXPECT_TEXT_EQ(r.artist, U16("Band"));
+  EXPECT_TEXT_EQ(r.album, U16("Album"));
+  EXPECT_TEXT_EQ(r.year, U16(""));
+  // Flag 0x40 marks a compressed tag, which nothing can read: neither its
+  // bytes as frames nor what follows them read as an extended header.
+  EXPECT_TRUE(IsZero(Parse(Tag(2, 0x40, frames))));
+  EXPECT_TRUE(IsZero(Parse(Tag(2, 0x40, Cat({BigEndian(6), {0, 0}, BigEndian(0), frames})))));
+  // A frame header cut by the tag end, a size past it: what came before stays.
+  Bytes title = Frame(2, "TT2", Text(0, "T"));
+  for (const Bytes &rest : {Cat({Str("TP1"), {0, 0}}), Frame(2, "TP1", Text(0, "B"), 0, 0xFFFFFF), Str("T")}) {
+    r = Parse(Tag(2, 0, Cat({title, rest})));
+    EXPECT_TEXT_EQ(r.title, U16("T"));
+    EXPECT_TEXT_EQ(r.artist, U16(""));
+  }
+}
+
+TEST(Id3v2, Version4PlainFrameSizes) {
+  // One widespread player wrote version 4 sizes plain: read syncsafe, a size
+  // of 300 ends inside the frame's own text. Whether the tag ends, padding or
+  // a frame follows, the plain reading is the one that lands there.
+  Bytes comment = Frame(3, "COMM", Cat({{3}, Str("eng"), {0}, Str(std::string(295, 'c'))}));
+  Bytes long_title = Frame(3, "TIT2", Text(3, std::string(299, 't')));
+  for (const Bytes &after : {Bytes(), Bytes(20, 0), Frame(4, "TALB", Text(3, "A"))}) {
+    TrackInfoRecord r = Parse(Tag(4, 0, Cat({comment, Frame(3, "TPE1", Text(3, "Band")), long_title, after})));
+    EXPECT_EQ(Utf16Length(r.title), 255u);
+    EXPECT_TEXT_EQ(r.artist, U16("Band"));
+    EXPECT_TEXT_EQ(r.album, after.empty() || after[0] == 0 ? U16("") : U16("A"));
+  }
+  // Written syncsafe: that reading comes first, even where the plain one would land too (here in padding).
+  TrackInfoRecord r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, std::string(299, 't'))),
+                                           Frame(4, "TPE1", Text(3, "Band")), Bytes(600, 0)})));
+  EXPECT_EQ(Utf16Length(r.title), 255u);
+  EXPECT_TEXT_EQ(r.artist, U16("Band"));
 }
 
 TEST(Id3v2, ExtendedHeaders) {
@@ -261,6 +353,21 @@ TEST(Id3v2, ExtendedHeaders) {
   r = Parse(Tag(3, 0xC0, Unsynchronise(body)));
   EXPECT_TEXT_EQ(r.title, U16("U"));
   EXPECT_TEXT_EQ(r.artist, U16(""));
+  // A private copy that ends between the FF and the 00 of a pair, or right
+  // after them: the tag end counts the pair as one byte either way, so
+  // padding that reaches one byte into the artist frame keeps it out.
+  Bytes tail = Cat({Frame(3, "TIT2", Text(0, "T")), Frame(3, "TPE1", Text(0, "B")), {0, 0, 0xFF, 0, 0, 0}});
+  for (uint32_t padding : {6u, 7u}) {
+    Bytes raw = Tag(3, 0xC0, Unsynchronise(Cat({Cat({BigEndian(6), {0, 0}, BigEndian(padding)}), tail})));
+    size_t straddle = raw.size() - kId3HeaderBytes - 4;  // the copy keeps the FF, not its 00
+    ASSERT_EQ(raw[kId3HeaderBytes + straddle - 1], 0xFF);
+    ASSERT_EQ(raw[kId3HeaderBytes + straddle], 0x00);
+    for (size_t copy_bytes : {straddle, straddle + 1}) {
+      ParseId3v2TagCopyLimit(&r, raw.data(), raw.size(), copy_bytes);
+      EXPECT_TEXT_EQ(r.title, U16("T"));
+      EXPECT_TEXT_EQ(r.artist, padding == 6 ? U16("B") : U16("")) << padding << " " << copy_bytes;
+    }
+  }
 }
 
 TEST(Id3v2, WalkStopsAtPaddingAndAtFramesPastTheEnd) {
@@ -320,13 +427,13 @@ TEST(Id3v2, ManyTinyFrames) {
 }
 
 TEST(Id3v2, LargeUnsynchronisedTag) {
-  // Title first, then a picture-sized frame: more than the private copy holds.
+  // The title behind a cover of several MiB: the private copy holds the whole tag.
   Bytes picture(3 << 20, 0xFF);
-  Bytes tag = Tag(3, 0x80, Unsynchronise(Cat({Frame(3, "TIT2", Text(0, "Big")), Frame(3, "APIC", picture),
-                                              Frame(3, "TPE1", Text(0, "Late"))})));
+  Bytes tag = Tag(3, 0x80, Unsynchronise(Cat({Frame(3, "TPE1", Text(0, "Band")), Frame(3, "APIC", picture),
+                                              Frame(3, "TIT2", Text(0, "Behind the cover"))})));
   TrackInfoRecord r = Parse(tag);
-  EXPECT_TEXT_EQ(r.title, U16("Big"));
-  EXPECT_TEXT_EQ(r.artist, U16(""));  // beyond the copy: not read
+  EXPECT_TEXT_EQ(r.title, U16("Behind the cover"));
+  EXPECT_TEXT_EQ(r.artist, U16("Band"));
 }
 
 }  // namespace
