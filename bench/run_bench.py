@@ -720,7 +720,7 @@ def benchmark(args):
         init_cost = [str(lib_host / "initcost.exe"), str(args.init_pairs)]
         if not (lib_host / "initcost.exe").exists():
             init_cost = None
-            result["skipped"]["init/free"] = f"no initcost.exe in {args.dist} (tests/tools builds it)"
+            result["skipped"]["init/free"] = f"no initcost.exe in {args.dist}; tests/tools builds it"
 
         def talhost(host, *items):
             return [args.wine, str(host / "talhost.exe"), "--json", *items]
