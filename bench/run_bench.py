@@ -1,10 +1,10 @@
 #!/usr/bin/python3
 """Library-scan benchmark: how fast talhost (the plug-in through the stand-in
-library, under Wine) reports length and tags for a folder of audio files,
-against what users would run instead (ffprobe per file, one mutagen process),
-and what one plug-in query costs in file I/O.
+library, or the media library in --library DIR, under Wine) reports length and
+tags for a folder of audio files, against what users would run instead (ffprobe
+per file, one mutagen process), and what one plug-in query costs in file I/O.
 
-    bench/run.sh [--files N] [--repeats R] [--out DIR] [--baseline FILE.json]
+    bench/run.sh [--files N] [--repeats R] [--library DIR] [--out DIR] [--baseline FILE.json]
 
 Writes DIR/RESULTS.md, DIR/results.json and DIR/files_per_second.png
 (DIR defaults to bench/). Every timing is wall-clock over the same corpus,
@@ -408,11 +408,56 @@ def winpath(path):
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
 
-def install_host(dist, folder, only_wav):
-    folder.mkdir(parents=True, exist_ok=True)
+# The media library's files as the plug-in loads them; the stand-in builds all but basswma.dll.
+LIBRARY_DLLS = ("bass.dll", "bassflac.dll", "basswv.dll", "bass_ape.dll", "bass_aac.dll", "bassalac.dll",
+                "basswma.dll", "bassdsd.dll")
+PE_MACHINES = {0x14C: "32-bit (i386)", 0x8664: "64-bit (x86-64)"}
+
+
+def library_files(folder):
+    """The media library's DLLs in a folder, by the name the plug-in loads (found whatever their case)."""
+    found = {item.name.lower(): item for item in Path(folder).iterdir() if item.is_file()}
+    return {name: found[name] for name in LIBRARY_DLLS if name in found}
+
+
+def pe_machine(path):
+    """The machine field of a Windows program's PE header, None when it is not one."""
+    with open(path, "rb") as f:
+        head = f.read(4096)
+    if head[:2] != b"MZ" or len(head) < 64:
+        return None
+    pe = struct.unpack("<I", head[60:64])[0]
+    if pe > len(head) - 6 or head[pe:pe + 4] != b"PE\0\0":
+        return None
+    return struct.unpack("<H", head[pe + 4:pe + 6])[0]
+
+
+def check_library(folder, dist):
+    """The library folder's DLLs, or why talhost of `dist` cannot load them."""
+    files = library_files(folder)
+    if "bass.dll" not in files:
+        return None, f"no bass.dll in {folder}"
+    want = pe_machine(Path(dist) / "talhost.exe")
+    for name, path in files.items():
+        got = pe_machine(path)
+        if got != want:
+            return None, (f"{path} is {PE_MACHINES.get(got, 'not a Windows DLL')} but talhost.exe in {dist} is "
+                          f"{PE_MACHINES.get(want, 'unknown')}: pass the build of the same kind with --dist and --wine")
+    return files, None
+
+
+def install_host(dist, folder, only_wav, library):
+    """talhost, the plug-in and the test tools of `dist`, with the media library's DLLs of `library` only:
+    an add-on missing there is missing here too. The folder starts empty, so nothing of an earlier run stays."""
+    shutil.rmtree(folder, ignore_errors=True)
+    folder.mkdir(parents=True)
     for item in Path(dist).iterdir():
-        if item.suffix.lower() == ".dll" or item.name == "talhost.exe":
+        if item.name.lower() in LIBRARY_DLLS:
+            continue
+        if item.suffix.lower() == ".dll" or item.name in ("talhost.exe", "initcost.exe"):
             shutil.copy2(item, folder / item.name)
+    for name, item in library_files(library).items():
+        shutil.copy2(item, folder / name)
     if only_wav:
         (folder / "Tandrel.ini").write_text("[Tandrel]\r\nOnlyWav=1\r\n")
     return folder
@@ -663,10 +708,19 @@ def benchmark(args):
     try:
         result["machine"] = machine_description(wine)
         result["machine"]["display"] = wine.display_note
-        lib_host = install_host(args.dist, work / "host-library", False)
-        wav_host = install_host(args.dist, work / "host-wavonly", True)
-        compare_host = install_host(args.compare_dist, work / "host-compare", False) if args.compare_dist else None
+        library = Path(args.library or args.dist)
+        result["library"] = {"standin": not args.library, "folder": str(library.resolve()),
+                             "dlls": list(library_files(library))}
+        lib_host = install_host(args.dist, work / "host-library", False, library)
+        wav_host = install_host(args.dist, work / "host-wavonly", True, library)
+        # With --library both builds run against that library; otherwise each against its own stand-in.
+        compare_host = (install_host(args.compare_dist, work / "host-compare", False,
+                                     Path(args.library or args.compare_dist)) if args.compare_dist else None)
         result["compare_label"] = args.compare_label if compare_host else None
+        init_cost = [str(lib_host / "initcost.exe"), str(args.init_pairs)]
+        if not (lib_host / "initcost.exe").exists():
+            init_cost = None
+            result["skipped"]["init/free"] = f"no initcost.exe in {args.dist}; tests/tools builds it"
 
         def talhost(host, *items):
             return [args.wine, str(host / "talhost.exe"), "--json", *items]
@@ -717,6 +771,7 @@ def benchmark(args):
             talhost_runs["format " + kind] = (lib_host, items, passes_for(len(items)))
 
         samples = {name: [] for name in talhost_runs}
+        init_runs = []
         outputs = {}
         competitors = {}
         if "ffprobe" in skip:
@@ -747,6 +802,12 @@ def benchmark(args):
                         raise SystemExit(f"bench: talhost {name} failed: {proc.stderr.decode(errors='replace')}")
                     samples[name].append((wall, cpu))
                     outputs[name] = proc.stdout
+            if init_cost is not None:
+                # The pair the plug-in makes around every query, timed inside one process of the library's own.
+                _, _, proc = timed([args.wine, *init_cost], env=wine.env, cwd=lib_host)
+                if proc.returncode != 0:
+                    raise SystemExit(f"bench: initcost failed: {proc.stderr.decode(errors='replace')}")
+                init_runs.append(json.loads(proc.stdout.decode("utf-8")))
             for name, what in competitors.items():
                 if name.startswith("ffprobe"):
                     ffprobe_one(what[0])  # loads its libraries into the cache, untimed
@@ -785,6 +846,14 @@ def benchmark(args):
             count = len(wav_files) if "WAV" in name else len(files)
             tools[name] = row(name, count, outputs[name], lambda item: Path(item).name, name_fallback=True)
 
+        if init_runs:
+            last = init_runs[-1]
+            ms = [r["ms_per_pair"] for r in init_runs]
+            result["library"].update(version=last["version"], version_word=last["version_word"])
+            result["library"]["init_free"] = {
+                "pairs": last["pairs"], "min_ms": min(ms), "median_ms": statistics.median(ms), "samples_ms": ms,
+                "initialised": min(r["initialised"] for r in init_runs), "rate0_refused": last["rate0_refused"],
+                "rate0_error": last["rate0_error"], "loaded": last["library"]}
         fixed = summarise(samples["fixed"])
         bd = result["breakdown"]
         bd["fixed"] = fixed
@@ -915,6 +984,48 @@ def tools_table(res):
     return "\n".join(lines)
 
 
+def library_markdown(res):
+    lib = res.get("library")
+    if lib is None:
+        return "- Media library: the stand-in of the build measured (version and Init/Free pair not recorded in this run)"
+    absent = [n for n in LIBRARY_DLLS if n not in lib["dlls"]]
+    where = f"the stand-in in {lib['folder']}" if lib["standin"] else lib["folder"]
+    if "version" not in lib:
+        version = "version not measured (" + res["skipped"].get("init/free", "initcost not run") + ")"
+    elif lib["version"] is None:
+        version = "version not reported (no BASS_GetVersion export)"
+    else:
+        version = f"version {lib['version']} (BASS_GetVersion)"
+    return (f"- Media library: {where}: {', '.join(lib['dlls'])}"
+            f"{'; absent: ' + ', '.join(absent) if absent else ''}; {version}")
+
+
+def init_free_row(res):
+    """The Init/Free pair's row of the breakdown and a note setting it against the per-query figures."""
+    lib = res.get("library") or {}
+    f = lib.get("init_free")
+    if f is None:
+        if "init/free" in res["skipped"]:
+            return (f"| one BASS_Init/BASS_Free pair, as the plug-in makes it around every query | — | — | "
+                    f"not measured: {res['skipped']['init/free']} |"), ""
+        return None, ""
+    how = (f"Init at rate 0 refused with error {f['rate0_error']}, retried at 44100 Hz" if f["rate0_refused"]
+           else "Init at rate 0 accepted")
+    row = (f"| one BASS_Init/BASS_Free pair, as the plug-in makes it around every query ({how}; initcost.exe, "
+           f"timed in-process) | {f['pairs']} pairs × {len(f['samples_ms'])} runs | "
+           f"{f['min_ms'] * f['pairs'] / 1000:.3f} s | {f['min_ms']:.3f} ms |")
+    bd = res["breakdown"]
+    shares = [f"{f['min_ms'] / q * 100:.0f} % of the {what} ({q:.3f} ms)"
+              for what, q in (("whole-corpus figure", bd["per_query_ms"]),
+                              ("zero-byte library-mode figure", bd["blank library"]["per_query_ms"])) if q > 0]
+    note = (f"Every library-mode query above includes one Init/Free pair: its {f['min_ms']:.3f} ms is "
+            f"{' and '.join(shares) or 'more than the measured per-query time'}. WAV-only mode makes no pair.")
+    if f["initialised"] < f["pairs"]:
+        note += (f" Both Init calls failed in {f['pairs'] - f['initialised']} of {f['pairs']} pairs: those cost less "
+                 f"than a pair that initialises the library.")
+    return row, note
+
+
 def breakdown_table(res):
     bd = res["breakdown"]
     lines = ["| what | runs of | min | per query |", "|---|---:|---:|---:|",
@@ -925,6 +1036,9 @@ def breakdown_table(res):
         b = bd[name]
         lines.append(f"| {text} | {b['files']} items × {b.get('passes', 1)} passes | {b['min']:.3f} s | "
                      f"{b['per_query_ms']:.3f} ms |")
+    pair_row, pair_note = init_free_row(res)
+    if pair_row:
+        lines.append(pair_row)
     lines.append(f"| whole corpus, library mode: (time − fixed) ÷ files | {res['files']} items | "
                  f"{res['tools']['talhost']['min']:.3f} s | {bd['per_query_ms']:.3f} ms |")
     pts = ", ".join(f"{n}: {t:.3f} s" for n, t in bd["scaling_points"])
@@ -935,7 +1049,7 @@ def breakdown_table(res):
     for kind, f in bd["per_format"].items():
         lines.append(f"| {KIND_LABEL.get(kind, kind)} files only, library mode | {f['files']} items × "
                      f"{f.get('passes', 1)} passes | {f['min']:.3f} s | {f['per_query_ms']:.3f} ms |")
-    return "\n".join(lines)
+    return "\n".join(lines) + ("\n\n" + pair_note if pair_note else "")
 
 
 def io_markdown(res):
@@ -973,6 +1087,7 @@ def comparison_table(before, after):
             ("per query, slope over item count, ms", ("breakdown", "slope_ms_per_query"), "{:.3f}"),
             ("fixed cost (zero items), s", ("breakdown", "fixed", "min"), "{:.3f}"),
             ("zero-byte files, library mode, ms per query", ("breakdown", "blank library", "per_query_ms"), "{:.3f}"),
+            ("BASS_Init/BASS_Free pair, ms", ("library", "init_free", "min_ms"), "{:.3f}"),
             ("talhost WAV-only, WAV part, min s", ("tools", "talhost WAV-only", "min"), "{:.3f}")]
     for kind in KIND_LABEL:
         rows.append((f"{KIND_LABEL[kind]}, ms per query", ("breakdown", "per_format", kind, "per_query_ms"), "{:.3f}"))
@@ -1007,6 +1122,7 @@ def machine_markdown(res):
     m = res["machine"]
     busy = "; ".join(m["busy_processes_start"][:6])
     return "\n".join(([f"- Build measured: {res['label']}"] if res.get("label") else []) + [
+        library_markdown(res),
         f"- CPU: {m['cpu']}, {m['cores']} cores; memory {m['memory_gib']} GiB; kernel {m['kernel']}",
         f"- Wine: {m['wine']}, loader {m.get('loader', '?')}, display: {m['display']}; Python {m['python']}",
         f"- Load average at start {', '.join(f'{x:.2f}' for x in m['loadavg_start'])}, at end "
@@ -1053,7 +1169,9 @@ the files were made with: the length within 100 ms or 1 %, and title, artist, al
 (untagged files: the file name as title; a tool that gives no title is granted that fallback, talhost must
 produce it). The WAV-only rows cover only the WAV files, and their ratio is to talhost's WAV-only mode,
 which reads no tags: its titles are file names. "Per query" figures subtract the fixed cost of starting
-talhost with zero items; small item sets are queried in several passes within one process."""
+talhost with zero items; small item sets are queried in several passes within one process. talhost runs
+against the stand-in media library unless the run was given another (`--library`); each results section
+names the library that ran."""
 
 
 def plot(res, out):
@@ -1100,6 +1218,10 @@ def main():
     p.add_argument("--work", default=str(BUILD / "bench-work"), help="scratch folder for the installed hosts")
     p.add_argument("--dist", default=os.environ.get("TANDREL_DIST", str(BUILD / "x64" / "dist")),
                    help="folder with talhost.exe, lumesrc.dll, bass.dll and the add-ons")
+    p.add_argument("--library", help="folder with bass.dll and add-ons to run instead of the stand-in in --dist; "
+                   "add-ons missing there are missing in the run")
+    p.add_argument("--init-pairs", type=int, default=200,
+                   help="BASS_Init/BASS_Free pairs initcost times each repeat (default 200)")
     p.add_argument("--wine", default=os.environ.get("TANDREL_WINE", "/usr/lib/wine/wine64"))
     p.add_argument("--wineserver", default=os.environ.get("TANDREL_WINESERVER", "/usr/lib/wine/wineserver"))
     p.add_argument("--wineprefix", default=os.environ.get("WINEPREFIX", str(BUILD / "bench-wineprefix64")))
@@ -1130,6 +1252,13 @@ def main():
             p.error("--files and --repeats must be at least 1")
         if not (Path(args.dist) / "talhost.exe").exists():
             p.error(f"no talhost.exe in {args.dist} (build with scripts/build.sh or pass --dist)")
+        if args.init_pairs < 1:
+            p.error("--init-pairs must be at least 1")
+        if args.library and not Path(args.library).is_dir():
+            p.error(f"--library {args.library} is not a folder")
+        problem = check_library(args.library or args.dist, args.dist)[1]
+        if problem:
+            p.error(problem)
         result = benchmark(args)
     baseline = json.loads(Path(args.baseline).read_text()) if args.baseline else None
     (out / "results.json").write_text(json.dumps(result, indent=1, ensure_ascii=False))
