@@ -48,12 +48,14 @@ Var Notes ; what the last page and the log say about the player's media library
 
 !define MUI_ABORTWARNING
 !define MUI_WELCOMEPAGE_TEXT "This installs the Tandrel Mini companions ${VERSION}:$\r$\n$\r$\n\
-lumesrc.dll, an input plug-in that tells the player the length, title, artist, album and year of local \
-files and HTTP streams, and$\r$\n$\r$\n\
+lumesrc.dll, an input plug-in that tells the player the length of local files and HTTP streams, and \
+the title, artist, album and year of local files, and$\r$\n$\r$\n\
 devselect.exe, which picks the player's wave output device and its buffers.$\r$\n$\r$\n\
 The player's media library (bass.dll and its add-ons) is not part of this package and is left as it is.\
 $\r$\n$\r$\nClose Tandrel Mini before you go on."
 !insertmacro MUI_PAGE_WELCOME
+!define MUI_PAGE_HEADER_TEXT "Choose the Player's Folder"
+!define MUI_PAGE_HEADER_SUBTEXT "The folder of the Tandrel Mini executable."
 !define MUI_DIRECTORYPAGE_TEXT_TOP "Choose the player's folder: the folder that holds the Tandrel Mini \
 executable and its bass.dll. lumesrc.dll goes into its Plugins folder and devselect.exe into the folder \
 itself. Nothing of the player's is replaced."
@@ -65,6 +67,9 @@ itself. Nothing of the player's is replaced."
 !define MUI_FINISHPAGE_TEXT_LARGE
 !insertmacro MUI_PAGE_FINISH
 
+!define MUI_UNCONFIRMPAGE_TEXT_TOP "This removes Plugins\lumesrc.dll, devselect.exe and this uninstaller from \
+the player's folder below. The media library (bass.dll, its add-ons), Tandrel.ini and the player's other \
+plug-ins stay."
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 

@@ -19,4 +19,4 @@ build_one() {  # name toolchain extra-args...
 build_one i686 i686 -DTANDREL_RELEASE_DIR="$TANDREL_BUILD/release"
 [ "${1:-}" = i686 ] && exit 0
 build_one x64 x86_64 -DTANDREL_TESTS=ON
-echo "build: $TANDREL_BUILD/i686/dist (32-bit), $TANDREL_BUILD/x64/dist (64-bit, tests: both hold the stand-in library, never install them), $TANDREL_BUILD/release (what users install)"
+echo "build: $TANDREL_BUILD/i686/dist and $TANDREL_BUILD/x64/dist (test builds with the stand-in library: never copy them into a player's folder); $TANDREL_BUILD/release (what users install)"
