@@ -9,6 +9,7 @@
 #include "plugin/settings.h"
 #include "plugin/settings_path.h"
 #include "plugin/slots.h"
+#include "tandrel_version.h"
 
 enum { kValueTextUnits = 16 };  // any int in decimal, sign and terminator included
 
@@ -87,7 +88,7 @@ void __cdecl Config(HWND parent) {
 
 void __cdecl About(HWND parent) {
   MessageBoxA(parent,
-              "Tandrel Mini UPnP input 1.1\n"
+              "Tandrel Mini UPnP input " TANDREL_VERSION "\n"
               "Reports track length, title and tags.",
               "About Plugin", MB_OK);
 }

@@ -2,6 +2,7 @@
 #include "plugin/in_module.h"
 #include "plugin/settings.h"
 #include "plugin/slots.h"
+#include "tandrel_version.h"
 
 static void __cdecl Init(void) {}
 static int __cdecl IsOurFile(const wchar_t *) { return 0; }
@@ -26,7 +27,7 @@ static void __cdecl SetPan(int pan) {
 
 In_Module g_InModule = {
     IN_MODULE_VERSION,
-    "Tandrel Mini UPnP input 1.1",
+    "Tandrel Mini UPnP input " TANDREL_VERSION,
     NULL,                           // hMainWindow, filled by the host
     NULL,                           // hDllInstance, filled by the host
     PluginSettings.FileExtensions,  // filled at process attach

@@ -4,14 +4,23 @@
 #   about-plugin.png         its About box (talhost --about)
 #   about-file.png           its details box for a WAV file (talhost --info FILE)
 #   select-audio-device.png  devselect's dialog
-# The programs run in a Wine prefix of their own (build/wineprefix-shots) whose
-# windows live in Wine's virtual desktop, so that Wine draws their frames and
-# captions itself, on a private Xvfb screen. Each window is read with windriver,
-# photographed, closed without OK, and cropped to its frame.
-# Usage: scripts/screenshots.sh [DIST]   (default: build/x64/dist)
+# and the pages of the release's installer (build/release; 32-bit, so under
+# 32-bit Wine with the i686 windriver), into a player's folder whose bass.dll
+# is release 2.4.12:
+#   installer-welcome.png  installer-folder.png  installer-finish.png
+#   uninstaller-confirm.png
+# The programs run in Wine prefixes of their own (build/wineprefix-shots and
+# build/wineprefix-shots32) whose windows live in Wine's virtual desktop, so
+# that Wine draws their frames and captions itself, on a private Xvfb screen.
+# Each window is read with windriver, photographed, closed without OK, and
+# cropped to its frame.
+# Usage: scripts/screenshots.sh [dialogs|installer] [DIST]
+#   (default: both; DIST is build/x64/dist)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$here/env.sh"
+which=all
+case "${1:-}" in dialogs|installer) which=$1; shift ;; esac
 dist="$(cd "${1:-$TANDREL_BUILD/x64/dist}" && pwd)"
 docs="$TANDREL_ROOT/docs"
 screen=800x600
@@ -21,7 +30,8 @@ work="${TMPDIR:-/tmp}/tandrel-shots"
 rm -rf "$work" && mkdir -p "$work"
 xvfb_pid=""
 cleanup() {
-  "${TANDREL_WINE64%/*}/wineserver" -k 2>/dev/null || true
+  WINEPREFIX="$TANDREL_BUILD/wineprefix-shots" "${TANDREL_WINE64%/*}/wineserver" -k 2>/dev/null || true
+  WINEPREFIX="$TANDREL_BUILD/wineprefix-shots32" /usr/lib/wine/wineserver -k 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
@@ -39,13 +49,18 @@ for n in $(seq 170 199); do
 done
 [ -n "$xvfb_pid" ] || { echo "screenshots: no free X display" >&2; exit 1; }
 
-export WINEPREFIX="$TANDREL_BUILD/wineprefix-shots" WINEARCH=win64
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  "$TANDREL_WINE64" wineboot --init >/dev/null 2>&1 || true
-  "$TANDREL_WINE64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
-  "$TANDREL_WINE64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$screen" /f >/dev/null
-  "${TANDREL_WINE64%/*}/wineserver" -w || true
-fi
+# use_prefix FOLDER WINEARCH LOADER: a prefix with a virtual desktop the size of the screen.
+use_prefix() {
+  export WINEPREFIX="$TANDREL_BUILD/$1" WINEARCH=$2
+  wine=$3
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    "$wine" wineboot --init >/dev/null 2>&1 || true
+    "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
+    "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$screen" /f >/dev/null
+    "${wine%/*}/wineserver" -w || true
+  fi
+}
+use_prefix wineprefix-shots win64 "$TANDREL_WINE64"
 
 player="$work/player"
 mkdir -p "$player"
@@ -63,25 +78,73 @@ sample="Z:${work//\//\\}\\Sample.wav"
 export ALSA_CONFIG_PATH="$work/asound.conf"   # a null default device: quiet, same everywhere
 echo 'pcm.!default { type null }' > "$ALSA_CONFIG_PATH"
 
-drive() { "$TANDREL_WINE64" "$player/windriver.exe" --timeout 60000 "$@"; }
+windriver="$player/windriver.exe"
+drive() { "$wine" "$windriver" --timeout 60000 "$@"; }
+
+# photo NAME: the screen, cropped to the one window on it.
+photo() {
+  sleep 1  # let it paint
+  import -window root "$work/$1.png"
+  convert "$work/$1.png" -trim +repage "$docs/$1.png"
+  echo "docs/$1.png"
+}
 
 # shot NAME CAPTION PROGRAM [ARGS...]
 shot() {
   local name="$1" caption="$2"
   shift 2
-  ( cd "$player" && exec "$TANDREL_WINE64" "$@" >/dev/null 2>&1 ) &
+  ( cd "$player" && exec "$wine" "$@" >/dev/null 2>&1 ) &
   local pid=$!
   drive --exe "$(basename "$1")" wait "$caption" >/dev/null
-  sleep 1  # let it paint
-  import -window root "$work/$name.png"
+  photo "$name"
   drive --exe "$(basename "$1")" wait "$caption" ";" close ";" gone
   wait "$pid" || true
-  convert "$work/$name.png" -trim +repage "$docs/$name.png"
-  echo "docs/$name.png"
 }
 
 mkdir -p "$docs"
-shot dsd-settings "DSD Decoder settings" talhost.exe --config
-shot about-plugin "About Plugin" talhost.exe --about
-shot about-file "About file" talhost.exe --info "$sample"
-shot select-audio-device "Select Audio Device" devselect.exe
+if [ "$which" != installer ]; then
+  shot dsd-settings "DSD Decoder settings" talhost.exe --config
+  shot about-plugin "About Plugin" talhost.exe --about
+  shot about-file "About file" talhost.exe --info "$sample"
+  shot select-audio-device "Select Audio Device" devselect.exe
+fi
+[ "$which" = dialogs ] && exit 0
+
+# The installer, page by page (Next is button 1 of its window), into the
+# default folder, where a bass.dll of release 2.4.12 waits for its warning.
+WINEPREFIX="$TANDREL_BUILD/wineprefix-shots" "${TANDREL_WINE64%/*}/wineserver" -k 2>/dev/null || true
+use_prefix wineprefix-shots32 win32 /usr/lib/wine/wine
+windriver="$TANDREL_BUILD/i686/dist/windriver.exe"
+setup=$(ls "$TANDREL_BUILD"/release/lumesrc-*-setup.exe)
+version=$(basename "$setup" -setup.exe)
+version=${version#lumesrc-}
+folder="$WINEPREFIX/drive_c/Program Files/Tandrel Mini"
+rm -rf "$folder" && mkdir -p "$folder"
+python3 - "$TANDREL_BUILD/i686/dist/lumesrc.dll" "$folder/bass.dll" <<'EOF'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+fixed = data.index(struct.pack("<I", 0xFEEF04BD))  # the version resource's fixed part
+struct.pack_into("<II", data, fixed + 8, 2 << 16 | 4, 12 << 16)
+open(sys.argv[2], "wb").write(data)
+EOF
+# Past the first page the caption ends in a blank (the page's empty subcaption).
+caption="Tandrel Mini companions $version Setup"
+( cd "$work" && exec "$wine" "$setup" >/dev/null 2>&1 ) &
+pid=$!
+drive wait "$caption" >/dev/null
+photo installer-welcome
+drive wait "$caption" ";" click 1 >/dev/null
+photo installer-folder
+drive wait "$caption " ";" click 1 >/dev/null
+sleep 5  # the files page passes on to the last page by itself
+drive wait "$caption " >/dev/null
+photo installer-finish
+drive wait "$caption " ";" click 1 ";" gone
+wait "$pid" || true
+
+# The uninstaller hands over to a copy of itself and returns at once.
+caption="Tandrel Mini companions $version Uninstall "
+( cd "$work" && exec "$wine" "$folder/lumesrc-uninstall.exe" >/dev/null 2>&1 )
+drive wait "$caption" >/dev/null
+photo uninstaller-confirm
+drive wait "$caption" ";" close ";" gone

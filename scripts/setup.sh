@@ -13,6 +13,8 @@ PACKAGES=(
   clang libclang-rt-14-dev
   # the library-scan benchmark: the tools users reach for instead, I/O counting, the plot
   ffmpeg strace python3-matplotlib
+  # the release: the Windows installer
+  nsis
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -29,7 +29,8 @@ os.environ.setdefault("WINEPREFIX", str(BUILD / "wineprefix64"))
 os.environ.setdefault("WINEDEBUG", "-all")
 os.environ.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=;winedbg.exe=d")  # a crash ends the program at once
 
-# Programs that make up what a user installs (and the test tools beside them).
+# What a test copies into its player's folder: the deliverables, the stand-in
+# library and the test tools (users install the release instead: build/release).
 SHIPPED = ("lumesrc.dll", "bass.dll", "talhost.exe", "devselect.exe", "windriver.exe")
 
 
@@ -75,7 +76,7 @@ def wine_session():
 
 
 def install_host(folder, exe_name="talhost.exe", without=()):
-    """Copies the shipped programs into `folder`, as a user installs them into the player's folder."""
+    """Copies the programs and the stand-in library into `folder`, the player's folder of a test."""
     folder = Path(folder)
     folder.mkdir(parents=True, exist_ok=True)
     for item in DIST.iterdir():

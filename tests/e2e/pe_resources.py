@@ -1,9 +1,11 @@
 """Reads resources back out of a built PE module (32- or 64-bit): the raw data
-by type and name, and dialog templates (classic and extended) decoded."""
+by type and name, dialog templates (classic and extended) and version
+resources decoded."""
 import struct
 from pathlib import Path
 
 RT_DIALOG = 5
+RT_VERSION = 16
 RT_MANIFEST = 24
 
 CLASS_ORDINALS = {0x80: "Button", 0x81: "Edit", 0x82: "Static", 0x83: "ListBox", 0x84: "ScrollBar",
@@ -135,3 +137,33 @@ def parse_dialog(blob):
         controls.append(c)
     dlg["controls"] = controls
     return dlg
+
+
+def parse_version(blob):
+    """A version resource: (file version as 4 numbers, {string name: value})."""
+    ms, ls = struct.unpack_from("<II", blob, _value_at(blob, 0) + 8)
+    strings = {}
+
+    def walk(pos, end):
+        while pos < end:
+            length, value_length, kind = struct.unpack_from("<HHH", blob, pos)
+            r = _Reader(blob)
+            r.pos = pos + 6
+            key = r.text()
+            value = _value_at(blob, pos)
+            if kind == 1 and value_length:  # a text value: a string of a StringTable
+                strings[key] = blob[value:value + 2 * value_length].decode("utf-16-le").rstrip("\0")
+            elif key in ("VS_VERSION_INFO", "StringFileInfo") or len(key) == 8 and key.isalnum():
+                walk(value + (52 if key == "VS_VERSION_INFO" else 0), pos + length)
+            pos = (pos + length + 3) // 4 * 4
+
+    walk(0, len(blob))
+    return (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF), strings
+
+
+def _value_at(blob, pos):
+    """Where the value of the version node at `pos` starts: after its key, 4-aligned."""
+    end = pos + 6
+    while blob[end:end + 2] != b"\0\0":
+        end += 2
+    return (end + 2 + 3) // 4 * 4
