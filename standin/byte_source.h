@@ -5,6 +5,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "parsers/byte_order.h"
+
 static const uint64_t kSourceSizeUnknown = ~(uint64_t)0;
 
 struct ByteSource {
@@ -37,18 +39,8 @@ struct MemorySource {
 };
 ByteSource MakeMemorySource(MemorySource *mem);
 
-// Byte-order helpers over bytes already read.
-static inline uint16_t Le16(const uint8_t *p) { return (uint16_t)(p[0] | (p[1] << 8)); }
-static inline uint32_t Le32(const uint8_t *p) {
-  return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
-static inline uint64_t Le64(const uint8_t *p) { return (uint64_t)Le32(p) | ((uint64_t)Le32(p + 4) << 32); }
-static inline uint16_t Be16(const uint8_t *p) { return (uint16_t)((p[0] << 8) | p[1]); }
-static inline uint32_t Be24(const uint8_t *p) { return ((uint32_t)p[0] << 16) | ((uint32_t)p[1] << 8) | p[2]; }
-static inline uint32_t Be32(const uint8_t *p) {
-  return ((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) | (uint32_t)p[3];
-}
-static inline uint64_t Be64(const uint8_t *p) { return ((uint64_t)Be32(p) << 32) | Be32(p + 4); }
+// Byte-order helpers over bytes already read (parsers/byte_order.h), and
+// the stand-in's syncsafe reading, which ignores each byte's top bit.
 static inline uint32_t Syncsafe32(const uint8_t *p) {
   return ((uint32_t)(p[0] & 0x7F) << 21) | ((uint32_t)(p[1] & 0x7F) << 14) | ((uint32_t)(p[2] & 0x7F) << 7) |
          (uint32_t)(p[3] & 0x7F);
