@@ -98,7 +98,7 @@ golden_compare() {
         if (!(k in old)) { added++; text = text sprintf("input without a recorded line: %s\n  now:      %s\n", k, cur[k]) }
         else if (old[k] != cur[k]) { changed++; text = text sprintf("changed: %s\n  recorded: %s\n  now:      %s\n", k, old[k], cur[k]) }
       }
-      printf "golden %s: %d of %d inputs changed, %d without a recorded line, %d recorded lines for inputs gone (tests/fuzz/golden/%s.txt; after an intended change: scripts/fuzz.sh golden %s)\n", t, changed, inputs, added, gone, t, t
+      printf "golden %s: %d of %d inputs changed, %d without a recorded line, %d recorded lines for inputs gone (tests/fuzz/golden/%s.txt; an intended change is re-recorded with scripts/fuzz.sh golden %s)\n", t, changed, inputs, added, gone, t, t
       printf "%s", text
     }'
   return 1
@@ -188,14 +188,17 @@ for t in $targets; do
   if [ -n "$failure" ]; then
     golden_skipped="not compared: the replay failed"
   elif ! golden_lines "$t" "$build/golden-out/$t.txt" 2>"$build/golden-out/$t.err"; then
-    golden_failure="golden driver failed: $(grep -a -m1 -E 'ERROR|runtime error|check failed|golden:' "$build/golden-out/$t.err")"
+    golden_failure="golden $t: the golden driver failed: $(grep -a -m1 -E 'ERROR|runtime error|check failed|golden:' "$build/golden-out/$t.err")"
   elif ! golden_compare "$t" "$build/golden-out/$t.txt" >"$golden_report"; then
     golden_failure=$(head -n 1 "$golden_report")
-    # The first differences here, all of them in the report file.
-    head -n 31 "$golden_report"
-    [ "$(wc -l <"$golden_report")" -le 31 ] || echo "  ... (all of them: $golden_report)"
   fi
   golden_elapsed=$(( $(date +%s) - golden_start ))
+  if [ -n "$golden_failure" ]; then
+    # The first differences here, all of them in the report file.
+    echo "$golden_failure"
+    sed -n '2,31p' "$golden_report"
+    [ "$(wc -l <"$golden_report")" -le 31 ] || echo "  ... (all of them: $golden_report)"
+  fi
   if [ -z "$failure" ] && [ "$mode" != replay ]; then
     nice -n 19 "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
       -print_final_stats=1 -artifact_prefix="$artifacts/" "$work" "$fuzz_dir/corpus/$t" >"$out" 2>&1
@@ -210,10 +213,8 @@ for t in $targets; do
     echo "$(date -u +%FT%TZ) $t ${seconds}s execs ${execs:-0} ${cov:-} $result" | tee -a "$log"
   elif [ -n "$failure" ]; then
     echo "$t: $failure"
-  elif [ -z "$golden_failure" ]; then
-    echo "$t: ${#inputs[@]} committed inputs replayed, golden lines match"
   else
-    echo "$t: ${#inputs[@]} committed inputs replayed; $golden_failure"
+    echo "$t: ${#inputs[@]} committed inputs replayed$([ -z "$golden_failure" ] && echo ", golden lines match")"
   fi
   elapsed=$(( $(date +%s) - start ))
   count=$((count + 1))
