@@ -8,10 +8,17 @@
 #include "standin/stream_facts.h"
 #include "tests/fuzz/fuzz_checks.h"
 
-// A block's size and hash, and what the plug-in's reader made of it.
-inline void GoldenBlock(const char *name, const TagBlock &block, const TrackInfoRecord &record) {
+// A tag block (a key/value list as text, an ID3v2 tag by size and hash) and
+// what the plug-in's reader made of it.
+inline void GoldenBlock(const char *name, const TagBlock &block, bool is_list, const TrackInfoRecord &record) {
   if (!g_golden_on) return;
-  GoldenText(" %s=%u#%08x {", name, block.size, GoldenHash(block.data, block.size));
+  if (!is_list) {
+    GoldenText(" %s=%u#%08x {", name, block.size, GoldenHash(block.data, block.size));
+  } else {
+    GoldenText(" %s=", name);
+    GoldenUtf8(reinterpret_cast<const char *>(block.data), block.size);
+    GoldenText(" {");
+  }
   GoldenRecord(record);
   GoldenText(" }");
 }
@@ -25,7 +32,7 @@ inline void CheckList(const TagBlock &block, TagListKind kind) {
   memset(&record, 0xA5, sizeof record);
   ParseTagList(&record, reinterpret_cast<const char *>(block.data), block.size, kind);
   CheckRecord(record);
-  GoldenBlock(kind == kApeTagList ? "ape" : "vorbis", block, record);
+  GoldenBlock(kind == kApeTagList ? "ape" : "vorbis", block, true, record);
 }
 
 inline void CheckId3Block(const TagBlock &block) {
@@ -36,7 +43,7 @@ inline void CheckId3Block(const TagBlock &block) {
   memset(&record, 0xA5, sizeof record);
   ParseId3v2Tag(&record, block.data, block.size);
   CheckRecord(record);
-  GoldenBlock("id3v2", block, record);
+  GoldenBlock("id3v2", block, false, record);
 }
 
 inline void CheckTags(const StreamFacts &facts) {
