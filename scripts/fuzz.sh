@@ -145,6 +145,7 @@ if [ "$mode" = seeds ]; then
     fi
     echo "seeds: $t: $(ls "$corpus" | wc -l) files, $(du -sk "$corpus" | cut -f1) KB"
   done
+  echo "seeds: new inputs need their golden lines: scripts/fuzz.sh golden"
   exit 0
 fi
 
