@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include "media/track_info.h"
+#include "tests/fuzz/golden.h"
 
 #define FUZZ_CHECK(condition)                                                       \
   do {                                                                              \
