@@ -60,6 +60,8 @@ def bench_run(tmp_path_factory):
     env = {k: v for k, v in os.environ.items() if k != "TANDREL_STANDIN_BASS"}  # the current generation
     proc = subprocess.run(cmd, capture_output=True, timeout=900, env=env)
     assert proc.returncode == 0, proc.stderr.decode(errors="replace")[-3000:]
+    # Each long step says how far it came; into a pipe, a plain line when it ends.
+    assert f"bench: mutagen {FILES}/{FILES} files in ".encode() in proc.stderr, proc.stderr.decode(errors="replace")
     report = out / "report"
     return report, (report / "RESULTS.md").read_text(), json.loads((report / "results.json").read_text())
 
