@@ -1,5 +1,6 @@
 // The HTTP variant of the RIFF/WAVE walk over the bytes of a response.
-#include "media/riff_wave.h"
+#include "parsers/byte_order.h"
+#include "parsers/riff_wave.h"
 #include "tests/fuzz/fuzz_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -12,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const uint32_t delivered = size < kWaveFormatBlockBytes ? (uint32_t)size : kWaveFormatBlockBytes;
   if (DecodeWaveFormatBlock(data, delivered, &format) && WaveFormatAccepted(&format)) {
     uint32_t ms = 0;
-    WaveLengthMs(size > 4 ? ReadLe32(data) : 0, &format, &ms);
+    WaveLengthMs(size > 4 ? Le32(data) : 0, &format, &ms);
   }
   return 0;
 }
