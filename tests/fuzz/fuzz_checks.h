@@ -9,6 +9,7 @@
 
 #include "parsers/track_info.h"
 #include "parsers/utf8.h"
+#include "tests/fuzz/golden.h"
 
 #define FUZZ_CHECK(condition)                                                       \
   do {                                                                              \

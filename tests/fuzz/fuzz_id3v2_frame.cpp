@@ -28,6 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // UTF-8 is copied: a prefix of the frame's text.
     FUZZ_CHECK(length <= frame_size - 1 && memcmp(out.data(), frame + 1, length) == 0);
   }
+  GoldenText(" frame=");
+  GoldenUtf8(out.data(), length);
 
   // The UTF-16 decoder over the same bytes, both byte orders.
   std::vector<char> text(out_size, '#');
@@ -35,6 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const size_t text_length = strnlen(text.data(), out_size);
   FUZZ_CHECK(text_length < out_size);
   FUZZ_CHECK(WellFormedUtf8(reinterpret_cast<const uint8_t *>(text.data()), text_length));
+  GoldenText(" utf16=");
+  GoldenUtf8(text.data(), text_length);
 
   // Unsynchronisation in place never grows the data and zero-fills the rest.
   if (frame_size == 0) return 0;  // the tag walk never passes an empty (null) range
@@ -42,5 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const size_t kept = RemoveUnsynchronisation(copy.data(), copy.size(), true);
   FUZZ_CHECK(kept <= frame_size);
   for (size_t i = kept; i < copy.size(); ++i) FUZZ_CHECK(copy[i] == 0);
+  if (g_golden_on) GoldenText(" unsync=%zu#%08x", kept, GoldenHash(copy.data(), kept));
   return 0;
 }

@@ -8,12 +8,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   uint32_t length = 0xDEADBEEF;
   const bool ok = WaveLengthFromResponse(data, (uint32_t)size, &length);
   FUZZ_CHECK(ok || length == 0xDEADBEEF);  // a failed walk leaves the length alone
+  if (ok) {
+    GoldenText(" walk=%u", length);
+  } else {
+    GoldenText(" walk=fail");
+  }
 
   WaveFormatBlock format;
   const uint32_t delivered = size < kWaveFormatBlockBytes ? (uint32_t)size : kWaveFormatBlockBytes;
-  if (DecodeWaveFormatBlock(data, delivered, &format) && WaveFormatAccepted(&format)) {
+  if (!DecodeWaveFormatBlock(data, delivered, &format)) {
+    GoldenText(" format=short");
+    return 0;
+  }
+  GoldenText(" tag=%u chans=%u rate=%u bits=%u sub=%u", format.format_tag, format.channels, format.sample_rate,
+             format.bits_per_sample, format.sub_format_word);
+  if (WaveFormatAccepted(&format)) {
     uint32_t ms = 0;
-    WaveLengthMs(size > 4 ? Le32(data) : 0, &format, &ms);
+    if (WaveLengthMs(size > 4 ? Le32(data) : 0, &format, &ms)) {
+      GoldenText(" ms=%u", ms);
+    } else {
+      GoldenText(" ms=fail");
+    }
+  } else {
+    GoldenText(" refused");
   }
   return 0;
 }

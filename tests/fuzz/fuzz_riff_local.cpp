@@ -16,6 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const bool ok = WaveLengthFromSeam(&seam, &length);
   FUZZ_CHECK(ok || length == 0xDEADBEEF);
   FUZZ_CHECK(file.reads <= kMostReads);
+  if (ok) {
+    GoldenText(" walk=%u reads=%u", length, file.reads);
+  } else {
+    GoldenText(" walk=fail reads=%u", file.reads);
+  }
 
   // The HTTP walk takes the same chunks with one more bound (chunk identifiers
   // before "fmt " within the first 1000 bytes): whatever it reads, the local
@@ -33,7 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (FindWaveFormat(&seam, &skips, &fmt_size, &format)) {
     FUZZ_CHECK(skips < kWaveFmtSkipLimit);
     FUZZ_CHECK(WaveFormatAccepted(&format));
+    GoldenText(" | format skips=%u size=%u tag=%u chans=%u rate=%u bits=%u sub=%u", skips, fmt_size,
+               format.format_tag, format.channels, format.sample_rate, format.bits_per_sample, format.sub_format_word);
+  } else {
+    GoldenText(" | format=fail");
   }
   FUZZ_CHECK(file.reads <= kMostReads);
+  GoldenText(" reads=%u", file.reads);
   return 0;
 }

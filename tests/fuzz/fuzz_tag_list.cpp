@@ -16,6 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   memset(&record, 0xA5, sizeof record);
   ParseTagList(&record, list.data(), list.size(), kind);
   CheckRecord(record);
+  GoldenText(" %s", kind == kApeTagList ? "ape" : "vorbis");
+  GoldenRecord(record);
   // The year keeps its last two units zero whatever the value.
   FUZZ_CHECK(record.year[kYearUnits - 2] == 0 && record.year[kYearUnits - 1] == 0);
 
@@ -25,5 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const size_t list_size = TagListSize(list.data());
   FUZZ_CHECK(list_size >= 1 && list_size <= list.size());
   FUZZ_CHECK(list[list_size - 1] == 0);
+  GoldenText(" size=%zu", list_size);
   return 0;
 }

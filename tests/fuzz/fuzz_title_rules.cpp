@@ -20,6 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::vector<Utf16Unit> title(name_length + 1, 0xA5A5);
   FileNameTitle(path.data(), title.data());
   size_t n = Length(title.data());
+  GoldenText(" name-at=%zu title=", (size_t)(name - path.data()));
+  GoldenUtf16(title.data(), n);
   FUZZ_CHECK(n <= name_length);
   for (size_t i = 0; i < n; ++i) FUZZ_CHECK(title[i] == name[i]);
 
@@ -27,6 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   WaveFileTitle(path.data(), title.data());
   n = Length(title.data());
   FUZZ_CHECK(n == (name_length >= 4 ? name_length - 4 : 0));
+  GoldenText(" wave-title=");
+  GoldenUtf16(title.data(), n);
   for (size_t i = 0; i < n; ++i) FUZZ_CHECK(title[i] == name[i]);
   return 0;
 }

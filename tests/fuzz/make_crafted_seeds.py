@@ -164,6 +164,7 @@ riff = {
     "data-larger-than-file": wave(fmt(), b"data\xFF\xFF\xFF\x7F" + b"\0" * 16),
     "truncated-http-body": wave(fmt(), data_hdr)[:30],
     "riff-only": b"RIFF\0\0\0\0WAVE",
+    "data-not-whole-ms": wave(fmt(), b"data" + struct.pack("<I", 44100 * 4 - 1)),  # 999.99 ms: cut, not rounded
 }
 for name, data in riff.items():
     put("riff_buffer", name, data)

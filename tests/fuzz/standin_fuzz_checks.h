@@ -8,14 +8,31 @@
 #include "standin/stream_facts.h"
 #include "tests/fuzz/fuzz_checks.h"
 
+// A tag block (a key/value list as text, an ID3v2 tag by size and hash) and
+// what the plug-in's reader made of it.
+inline void GoldenBlock(const char *name, const TagBlock &block, bool is_list, const TrackInfoRecord &record) {
+  if (!g_golden_on) return;
+  if (!is_list) {
+    GoldenText(" %s=%u#%08x {", name, block.size, GoldenHash(block.data, block.size));
+  } else {
+    GoldenText(" %s=", name);
+    GoldenUtf8(reinterpret_cast<const char *>(block.data), block.size);
+    GoldenText(" {");
+  }
+  GoldenRecord(record);
+  GoldenText(" }");
+}
+
 // A key/value list ends in its empty string exactly at its size.
 inline void CheckList(const TagBlock &block, TagListKind kind) {
   if (block.data == NULL) return;
   FUZZ_CHECK(block.size >= 1 && block.size <= kMaxTagBlock + 1);
   FUZZ_CHECK(TagListSize(reinterpret_cast<const char *>(block.data)) == block.size);
   TrackInfoRecord record;
+  memset(&record, 0xA5, sizeof record);
   ParseTagList(&record, reinterpret_cast<const char *>(block.data), block.size, kind);
   CheckRecord(record);
+  GoldenBlock(kind == kApeTagList ? "ape" : "vorbis", block, true, record);
 }
 
 inline void CheckId3Block(const TagBlock &block) {
@@ -23,8 +40,10 @@ inline void CheckId3Block(const TagBlock &block) {
   FUZZ_CHECK(block.size >= 10 && block.size <= kMaxTagBlock);
   FUZZ_CHECK(memcmp(block.data, "ID3", 3) == 0);
   TrackInfoRecord record;
+  memset(&record, 0xA5, sizeof record);
   ParseId3v2Tag(&record, block.data, block.size);
   CheckRecord(record);
+  GoldenBlock("id3v2", block, false, record);
 }
 
 inline void CheckTags(const StreamFacts &facts) {
