@@ -1,12 +1,9 @@
 #include "devselect/wave_settings.h"
 
-#include <wchar.h>
-
-#include "plugin/settings_path.h"
+#include "common/ini_file.h"
+#include "common/settings_path.h"
 
 static_assert(sizeof(WAVEOUTCAPSA) == 52, "the capability record the device list reuses");
-
-enum { kValueTextUnits = 16 };  // any int in decimal, sign and terminator included
 
 WaveDeviceSettingsRecord WaveDeviceSettings;
 
@@ -36,8 +33,6 @@ void LoadWaveDeviceSettings(void) {
 
 void WriteWaveSetting(const wchar_t *key, int value) {
   if (!WaveDeviceSettings.HasSettingsPath) return;
-  // Room for any value, so one carried over from the file is written back whole.
-  wchar_t text[kValueTextUnits];
-  swprintf(text, kValueTextUnits, L"%i", value);
-  WritePrivateProfileStringW(kSection, key, text, WaveDeviceSettings.SettingsPath);
+  // Any value, so one carried over from the file is written back whole.
+  WriteIniInt(WaveDeviceSettings.SettingsPath, kSection, key, value);
 }

@@ -1,14 +1,14 @@
+// Run-time binding of the media library and its add-ons, and the operations
+// the queries call through it.
 #include "media/library_binding.h"
 
-#include "plugin/slots.h"
+#include "media/http_agent.h"
 
 const char *const kAddOnFileNames[kAddOnCount] = {
     "bassflac.dll", "basswv.dll", "bass_ape.dll", "bass_aac.dll", "bassalac.dll", "basswma.dll", "bassdsd.dll",
 };
 
 MediaLibraryBindingRecord MediaLibraryBinding;
-
-static const char kHttpAgent[] = "Lavf/55.37.101";
 
 template <typename Fn>
 static void Resolve(Fn *slot, const char *name) {
@@ -54,8 +54,6 @@ void UnbindMediaLibrary(void) {
   FreeLibrary(b.module);
   b = MediaLibraryBindingRecord();
 }
-
-void __cdecl Quit(void) { UnbindMediaLibrary(); }
 
 // The current release of the library refuses frequency 0 on device 0 (its
 // "no sound" device wants a real rate) and then opens no stream at all; older

@@ -27,7 +27,7 @@ extern MediaLibraryBindingRecord MediaLibraryBinding;
 // Binds on first use; afterwards MediaLibraryBound() tells whether it worked.
 void BindMediaLibrary(void);
 bool MediaLibraryBound(void);
-// Releases the add-ons and the library (the Quit slot).
+// Releases the add-ons and the library (the host's Quit).
 void UnbindMediaLibrary(void);
 
 // The operations the queries use. A missing entry point counts as a failed

@@ -1,9 +1,9 @@
 // The tag readers' edge: fetch the library's tag data, hand it to the parsers.
 #include "media/tag_readers.h"
 
-#include "media/id3v2.h"
+#include "parsers/id3v2.h"
 #include "media/library_binding.h"
-#include "media/tag_lists.h"
+#include "parsers/tag_lists.h"
 
 static void ReadTagList(uint32_t stream, DWORD type, TagListKind kind, TrackInfoRecord *record) {
   const char *list = MediaChannelGetTags(stream, type);

@@ -4,7 +4,7 @@
 #pragma once
 #include <stdint.h>
 
-#include "media/track_info.h"
+#include "parsers/track_info.h"
 
 void ReadVorbisComments(uint32_t stream, TrackInfoRecord *record);  // tag type 2
 void ReadApeTag(uint32_t stream, TrackInfoRecord *record);          // tag type 6

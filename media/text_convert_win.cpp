@@ -2,41 +2,12 @@
 #include <windows.h>
 #include <stdint.h>
 
-#include "media/text_convert.h"
+#include "parsers/text_convert.h"
+#include "parsers/utf8.h"
 
 // Longer inputs are never needed; keeping counts well inside int keeps the
 // platform calls' int arguments exact.
 static const size_t kMaxInput = 0x3FFFFFFF;
-
-// Bytes of a well-formed UTF-8 character starting at text[0] (0 when it is not
-// one), with the UTF-16 units it needs in *units.
-static size_t WellFormedUtf8(const unsigned char *text, size_t bytes, size_t *units) {
-  unsigned char lead = text[0];
-  *units = 1;
-  if (lead < 0x80) return 1;
-  size_t length;
-  unsigned char low = 0x80, high = 0xBF;  // range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;  // no encoded surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    *units = 2;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (length > bytes) return 0;
-  if (text[1] < low || text[1] > high) return 0;
-  for (size_t i = 2; i < length; ++i) {
-    if ((text[i] & 0xC0) != 0x80) return 0;
-  }
-  return length;
-}
 
 // Bytes of the longest run of whole UTF-8 characters whose UTF-16 form needs
 // at most `limit` units. A malformed byte is counted as one unit of its own,
@@ -45,9 +16,10 @@ static size_t Utf8PrefixFor(const unsigned char *text, size_t bytes, size_t limi
   size_t pos = 0;
   size_t units = 0;
   while (pos < bytes) {
-    size_t needs;
-    size_t length = WellFormedUtf8(text + pos, bytes - pos, &needs);
-    if (length == 0) length = 1;
+    const Utf8Character c = ScanUtf8Character(text + pos, bytes - pos);
+    const size_t length = c.well_formed ? c.length : 1;
+    // A four-byte lead counts two units even when what follows is broken.
+    const size_t needs = text[pos] >= 0xF0 && text[pos] <= 0xF4 ? 2 : 1;
     if (needs > limit - units) break;
     units += needs;
     pos += length;

@@ -1,17 +1,14 @@
 // The host's configure and about commands: the DSD decoder settings dialog,
 // which edits the five [SACD] values of PluginSettings and stores them in
 // "Tandrel.ini" beside the host, and the About box.
-#include <windows.h>
-#include <wchar.h>
+#include "plugin/config_dialog.h"
 
+#include "common/ini_file.h"
+#include "common/settings_path.h"
 #include "plugin/in_module.h"
 #include "plugin/resource.h"
 #include "plugin/settings.h"
-#include "plugin/settings_path.h"
-#include "plugin/slots.h"
 #include "tandrel_version.h"
-
-enum { kValueTextUnits = 16 };  // any int in decimal, sign and terminator included
 
 static const char *const kOutputModes[] = {"PCM", "DSD DoP", "Native (ASIO)"};
 static const char *const kDsdLimits[] = {"DSD64", "DSD128", "DSD256", "DSD512"};
@@ -27,11 +24,7 @@ static void FillList(HWND dialog, int id, const char *const *entries, size_t cou
 
 static int ListSelection(HWND dialog, int id) { return (int)SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0); }
 
-static void WriteSacdValue(const wchar_t *key, int value, const wchar_t *ini) {
-  wchar_t text[kValueTextUnits];
-  swprintf(text, kValueTextUnits, L"%i", value);
-  WritePrivateProfileStringW(L"SACD", key, text, ini);
-}
+static void WriteSacdValue(const wchar_t *key, int value, const wchar_t *ini) { WriteIniInt(ini, L"SACD", key, value); }
 
 static void StoreDialogValues(HWND dialog) {
   PluginSettings.asio_mode = ListSelection(dialog, IDC_OUTPUT_MODE);

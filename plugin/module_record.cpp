@@ -1,10 +1,14 @@
 // The module record the host reads, and its playback stubs: the plug-in never plays.
+#include "media/library_binding.h"
+#include "plugin/config_dialog.h"
+#include "plugin/details_box.h"
+#include "plugin/file_info_slot.h"
 #include "plugin/in_module.h"
 #include "plugin/settings.h"
-#include "plugin/slots.h"
 #include "tandrel_version.h"
 
 static void __cdecl Init(void) {}
+static void __cdecl Quit(void) { UnbindMediaLibrary(); }  // the library stays loaded until then
 static int __cdecl IsOurFile(const wchar_t *) { return 0; }
 static int __cdecl Play(const wchar_t *) { return 0; }
 static void __cdecl Pause(void) {}

@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "plugin/settings_path.h"
+#include "common/settings_path.h"
 
 PluginSettingsRecord PluginSettings = {0, 0, 3, 0, 4, 0, 0, {0}};
 

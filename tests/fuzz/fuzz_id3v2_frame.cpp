@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "media/id3v2.h"
+#include "parsers/id3v2.h"
 #include "tests/fuzz/fuzz_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

@@ -1,7 +1,7 @@
 // A whole ID3v2 tag block as the media library hands it over.
 #include <string.h>
 
-#include "media/id3v2.h"
+#include "parsers/id3v2.h"
 #include "tests/fuzz/fuzz_checks.h"
 
 static void CheckParsed(const TrackInfoRecord &record) {

@@ -1,5 +1,6 @@
 // The HTTP variant of the RIFF/WAVE walk over the bytes of a response.
-#include "media/riff_wave.h"
+#include "parsers/byte_order.h"
+#include "parsers/riff_wave.h"
 #include "tests/fuzz/fuzz_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -23,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
              format.bits_per_sample, format.sub_format_word);
   if (WaveFormatAccepted(&format)) {
     uint32_t ms = 0;
-    if (WaveLengthMs(size > 4 ? ReadLe32(data) : 0, &format, &ms)) {
+    if (WaveLengthMs(size > 4 ? Le32(data) : 0, &format, &ms)) {
       GoldenText(" ms=%u", ms);
     } else {
       GoldenText(" ms=fail");

@@ -1,6 +1,6 @@
 // The local-file RIFF/WAVE walk over an in-memory file behind the seam, both
 // from the start (length query) and from byte 12 (details box).
-#include "media/riff_wave.h"
+#include "parsers/riff_wave.h"
 #include "tests/fuzz/fuzz_checks.h"
 #include "tests/native/wave_seams.h"
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "media/tag_lists.h"
+#include "parsers/tag_lists.h"
 #include "tests/fuzz/fuzz_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

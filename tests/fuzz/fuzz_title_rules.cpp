@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "media/title_rules.h"
+#include "parsers/title_rules.h"
 #include "tests/fuzz/fuzz_checks.h"
 
 static size_t Length(const Utf16Unit *s) {

@@ -16,7 +16,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#include "media/track_info.h"
+#include "parsers/track_info.h"
 
 enum { kGoldenBytes = 65536, kGoldenExcerpt = 40 };
 

@@ -3,8 +3,8 @@
 #pragma once
 #include <string.h>
 
-#include "media/id3v2.h"
-#include "media/tag_lists.h"
+#include "parsers/id3v2.h"
+#include "parsers/tag_lists.h"
 #include "standin/stream_facts.h"
 #include "tests/fuzz/fuzz_checks.h"
 

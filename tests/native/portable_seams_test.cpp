@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "media/id3v2.h"
-#include "media/text_convert.h"
+#include "parsers/id3v2.h"
+#include "parsers/text_convert.h"
 #include "tests/native/wave_seams.h"
 #include "tests/unit/utf16_test_text.h"
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "media/id3v2.h"
-#include "media/riff_wave.h"
-#include "media/tag_lists.h"
-#include "media/title_rules.h"
+#include "parsers/id3v2.h"
+#include "parsers/riff_wave.h"
+#include "parsers/tag_lists.h"
+#include "parsers/title_rules.h"
 #include "standin/formats.h"
 #include "standin/tag_blocks.h"
 

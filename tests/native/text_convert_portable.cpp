@@ -1,54 +1,16 @@
 // The text conversion seam for the native sanitizer build: no platform calls,
-// the same contracts as the Windows implementation (see media/text_convert.h).
+// the same contracts as the Windows implementation (see parsers/text_convert.h).
 // The ANSI code page is Windows-1252, with its five unassigned bytes (81, 8D,
 // 8F, 90, 9D) becoming the C1 controls of the same value, as Windows does.
 // A fixed table, whatever the machine's locale: the fuzz corpora's golden
 // lines (tests/fuzz/golden) hold one result per input.
 #include <stdint.h>
 
-#include "media/text_convert.h"
+#include "parsers/text_convert.h"
+#include "parsers/utf8.h"
 
 // Longer inputs are never converted, as on Windows.
 static const size_t kMaxInput = 0x3FFFFFFF;
-
-// Decodes the UTF-8 character at text[0] into a code point. Returns the bytes
-// it takes: a well-formed character whole, otherwise the maximal subpart of
-// one (at least one byte), which becomes U+FFFD.
-static size_t DecodeUtf8(const unsigned char *text, size_t bytes, uint32_t *code_point) {
-  unsigned char lead = text[0];
-  *code_point = 0xFFFD;
-  if (lead < 0x80) {
-    *code_point = lead;
-    return 1;
-  }
-  size_t length;
-  unsigned char low = 0x80, high = 0xBF;  // range of the second byte
-  uint32_t value;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    value = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    value = lead & 0x0F;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;  // no encoded surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    value = lead & 0x07;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 1;
-  }
-  for (size_t i = 1; i < length; ++i) {
-    if (i >= bytes) return i;
-    unsigned char b = text[i];
-    if (i == 1 ? (b < low || b > high) : (b & 0xC0) != 0x80) return i;
-    value = (value << 6) | (b & 0x3F);
-  }
-  *code_point = value;
-  return length;
-}
 
 size_t ConvertUtf8ToUtf16(Utf16Unit *out, size_t out_units, const char *text, size_t bytes) {
   if (out_units == 0) return 0;
@@ -60,8 +22,9 @@ size_t ConvertUtf8ToUtf16(Utf16Unit *out, size_t out_units, const char *text, si
   // Every character takes at least one byte and gives at least one unit, so
   // the walk looks at no more input than the output can take.
   while (pos < bytes) {
-    uint32_t code_point;
-    size_t length = DecodeUtf8(raw + pos, bytes - pos, &code_point);
+    const Utf8Character c = ScanUtf8Character(raw + pos, bytes - pos);
+    const uint32_t code_point = c.code_point;
+    const size_t length = c.length;
     size_t units = code_point >= 0x10000 ? 2 : 1;
     if (units > capacity - used) break;
     if (units == 2) {

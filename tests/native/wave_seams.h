@@ -8,7 +8,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#include "media/riff_wave.h"
+#include "parsers/riff_wave.h"
 
 struct MemoryWaveFile {
   const uint8_t *data;

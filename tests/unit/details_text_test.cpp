@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "media/details_text.h"
+#include "parsers/details_text.h"
 
 namespace {
 

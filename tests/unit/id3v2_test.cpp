@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "media/id3v2.h"
+#include "parsers/id3v2.h"
 #include "tests/unit/utf16_test_text.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "media/riff_wave.h"
+#include "parsers/riff_wave.h"
 
 namespace {
 

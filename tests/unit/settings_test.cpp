@@ -5,7 +5,7 @@
 #include <wchar.h>
 
 #include "plugin/settings.h"
-#include "plugin/settings_path.h"
+#include "common/settings_path.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "media/tag_lists.h"
+#include "parsers/tag_lists.h"
 #include "tests/unit/utf16_test_text.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <string>
 
-#include "media/text_convert.h"
+#include "parsers/text_convert.h"
 #include "tests/unit/utf16_test_text.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Titles derived from paths in both modes.
 #include <gtest/gtest.h>
 
-#include "media/title_rules.h"
+#include "parsers/title_rules.h"
 #include "tests/unit/utf16_test_text.h"
 
 namespace {

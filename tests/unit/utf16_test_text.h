@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "media/text_convert.h"
+#include "parsers/text_convert.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "media/title_rules.h"
+#include "parsers/title_rules.h"
 
 #include <stddef.h>
 
@@ -35,3 +35,5 @@ void WaveFileTitle(const Utf16Unit *path, Utf16Unit *title) {
   size_t length = CopyName(FileNamePart(path), title);
   title[length >= 4 ? length - 4 : 0] = 0;
 }
+
+bool IsUrlItem(const Utf16Unit *item) { return item[0] == 0x68 && item[1] == 0x74; }

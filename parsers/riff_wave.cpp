@@ -1,23 +1,19 @@
-#include "media/riff_wave.h"
+#include "parsers/riff_wave.h"
 
-uint32_t ReadLe32(const uint8_t *bytes) {
-  return (uint32_t)bytes[0] | ((uint32_t)bytes[1] << 8) | ((uint32_t)bytes[2] << 16) | ((uint32_t)bytes[3] << 24);
-}
-
-uint16_t ReadLe16(const uint8_t *bytes) { return (uint16_t)(bytes[0] | (bytes[1] << 8)); }
+#include "parsers/byte_order.h"
 
 bool DecodeWaveFormatBlock(const uint8_t *block, uint32_t delivered, WaveFormatBlock *format) {
   // Tag, channels, rate and bits lie in the first 16 bytes; a field that was
   // never delivered must not be read as if it had been.
   if (delivered < 16) return false;
-  format->format_tag = ReadLe16(block + 0);
-  format->channels = ReadLe16(block + 2);
-  format->sample_rate = ReadLe32(block + 4);
-  format->bits_per_sample = ReadLe16(block + 14);
+  format->format_tag = Le16(block + 0);
+  format->channels = Le16(block + 2);
+  format->sample_rate = Le32(block + 4);
+  format->bits_per_sample = Le16(block + 14);
   format->sub_format_word = 0;
   if (format->format_tag == kWaveTagExtensible) {
     if (delivered < 28) return false;
-    format->sub_format_word = ReadLe32(block + 24);
+    format->sub_format_word = Le32(block + 24);
   }
   return true;
 }
@@ -51,7 +47,7 @@ bool WaveLengthMs(uint32_t data_size, const WaveFormatBlock *format, uint32_t *l
 static bool ReadHeaderWord(const WaveSeam *seam, uint32_t *word) {
   uint8_t bytes[4];
   if (seam->read(seam->context, bytes, 4) != 4) return false;
-  *word = ReadLe32(bytes);
+  *word = Le32(bytes);
   return true;
 }
 
@@ -111,7 +107,7 @@ bool WaveLengthFromSeam(const WaveSeam *seam, uint32_t *length_ms) {
 static bool WordAt(const uint8_t *bytes, uint32_t size, uint32_t pos, uint32_t *word) {
   if (pos > size) return false;
   if (4 > size - pos) return false;
-  *word = ReadLe32(bytes + pos);
+  *word = Le32(bytes + pos);
   return true;
 }
 

@@ -28,9 +28,6 @@ struct WaveFormatBlock {
   uint32_t sub_format_word;  // first word of the extensible sub-format GUID
 };
 
-uint32_t ReadLe32(const uint8_t *bytes);
-uint16_t ReadLe16(const uint8_t *bytes);
-
 // Decodes a format block of which the first `delivered` bytes were present.
 // False when a field the reader uses lies in the absent part (the first 16
 // bytes always; the sub-format word too for the extensible tag).

@@ -4,7 +4,7 @@
 #pragma once
 #include <stddef.h>
 
-#include "media/track_info.h"
+#include "parsers/track_info.h"
 
 enum TagListKind {
   kVorbisCommentList,  // year from DATE, first non-empty ALBUM wins

@@ -3,7 +3,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "media/text_convert.h"
+#include "parsers/text_convert.h"
 
 enum { kDetailsTextUnits = 2048 };
 

@@ -5,7 +5,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "media/track_info.h"
+#include "parsers/track_info.h"
 
 enum {
   kId3HeaderBytes = 10,

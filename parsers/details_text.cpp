@@ -1,4 +1,4 @@
-#include "media/details_text.h"
+#include "parsers/details_text.h"
 
 // Longest tail: "\" (" + 3 numbers of up to 11 units + "ch, kHz, bit float)".
 enum { kTailUnits = 96 };

@@ -1,4 +1,5 @@
-// WAV-only query on real files: what reaches the host's title and length.
+// GetFileInfo as the host sees it: the WAV-only query on real files (what
+// reaches the host's title and length), and null arguments in library mode.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <stdio.h>
@@ -7,9 +8,21 @@
 #include <string>
 #include <vector>
 
-#include "media/wave_reader.h"
+#include "media/library_binding.h"
+#include "media/wave_file.h"
+#include "plugin/file_info_slot.h"
+#include "plugin/in_module.h"
+#include "plugin/settings.h"
 
 namespace {
+
+// The host's call with WAV-only mode on.
+void WaveOnlyFileInfo(const wchar_t *file, wchar_t *title, int *length) {
+  const int only_wav = PluginSettings.OnlyWav;
+  PluginSettings.OnlyWav = 1;
+  GetFileInfo(file, title, length);
+  PluginSettings.OnlyWav = only_wav;
+}
 
 const int kHostLength = -777;
 const wchar_t kHostTitle[] = L"host title";
@@ -39,7 +52,7 @@ class WaveFiles : public ::testing::Test {
   void Query(const std::wstring &file) {
     wcscpy(title_, kHostTitle);
     length_ = kHostLength;
-    ReadWaveHeader(file.c_str(), title_, &length_);
+    WaveOnlyFileInfo(file.c_str(), title_, &length_);
   }
   wchar_t dir_[MAX_PATH];
   std::vector<std::wstring> files_;
@@ -64,7 +77,7 @@ TEST_F(WaveFiles, HeaderReadInFullGivesLengthAndTitle) {
   EXPECT_STREQ(title_, L"Track 01");
   // A null title is allowed.
   int length = 0;
-  ReadWaveHeader(files_.back().c_str(), NULL, &length);
+  WaveOnlyFileInfo(files_.back().c_str(), NULL, &length);
   EXPECT_EQ(length, 10000);
 }
 
@@ -100,7 +113,8 @@ TEST_F(WaveFiles, UrlNeverGetsATitle) {
   Query(L"https://127.0.0.1:1/x.wav");
   EXPECT_EQ(length_, kHostLength);
   EXPECT_STREQ(title_, kHostTitle);
-  ReadWaveHeaderHttp(L"http://127.0.0.1:1/x.wav", NULL);  // returns before opening anything
+  WaveOnlyFileInfo(L"http://127.0.0.1:1/x.wav", title_, NULL);  // returns before opening anything
+  EXPECT_STREQ(title_, kHostTitle);
 }
 
 TEST_F(WaveFiles, FormatOfFileForTheDetailsBox) {
@@ -114,6 +128,30 @@ TEST_F(WaveFiles, FormatOfFileForTheDetailsBox) {
   EXPECT_FALSE(ReadWaveFormatOfFile(Write(L"sixth.wav", Header(1, 5)).c_str(), &format));
   EXPECT_FALSE(ReadWaveFormatOfFile((std::wstring(dir_) + L"\\missing.wav").c_str(), &format));
   EXPECT_FALSE(ReadWaveFormatOfFile(Write(L"short.wav", {'R', 'I', 'F', 'F'}).c_str(), &format));
+}
+
+// A null name or length pointer is no query: the outputs, the side channel
+// and the library binding stay as they were.
+TEST(GetFileInfo, NullArgumentsTouchNothing) {
+  const int only_wav = PluginSettings.OnlyWav;
+  PluginSettings.OnlyWav = 0;
+  int length = 1234;
+  wchar_t title[8] = L"keep";
+  const struct {
+    const wchar_t *file;
+    wchar_t *title;
+    int *length;
+  } rows[] = {{NULL, title, &length}, {L"C:\\a.flac", title, NULL}, {NULL, NULL, NULL}};
+  for (const auto &row : rows) {
+    g_InModule.is_seekable = 77;
+    GetFileInfo(row.file, row.title, row.length);
+    EXPECT_EQ(g_InModule.is_seekable, 77);
+    EXPECT_EQ(length, 1234);
+    EXPECT_STREQ(title, L"keep");
+    EXPECT_FALSE(MediaLibraryBound());
+  }
+  g_InModule.is_seekable = 1;
+  PluginSettings.OnlyWav = only_wav;
 }
 
 }  // namespace

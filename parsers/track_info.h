@@ -1,6 +1,6 @@
 // The record the tag readers fill for one query: artist, album, title, year.
 #pragma once
-#include "media/text_convert.h"
+#include "parsers/text_convert.h"
 
 enum {
   kArtistUnits = 256,

@@ -1,9 +1,12 @@
 // ID3v2 tag walk: tag header, whole-tag unsynchronisation, extended header,
 // frame headers, and the four text frames the host shows.
-#include "media/id3v2.h"
+#include "parsers/id3v2.h"
 
 #include <stdlib.h>
 #include <string.h>
+
+#include "parsers/byte_order.h"
+#include "parsers/utf8.h"
 
 static const size_t kFrameHeaderBytes = 10;
 static const size_t kFrameHeaderBytes22 = 6;  // version 2.2: 3-byte identifier, 3-byte size, no flags
@@ -30,21 +33,15 @@ static const uint8_t kId3v4FrameDataLength = 0x01;
 static const size_t kGroupByteBytes = 1;
 static const size_t kDataLengthBytes = 4;
 
-// An unsynchronised tag is undone in a copy taken from the heap for the
-// query, never in the library's block. When that allocation fails this
-// static copy stands in, and only the frames within its decoded bytes are read.
-static const size_t kTagCopyBytes = 1u << 20;
-static uint8_t TagCopy[kTagCopyBytes];
-static uint8_t FrameCopy[kFrameWindowBytes];
+// An unsynchronised tag is undone in a copy taken from the heap for the call,
+// never in the library's block. When memory for the whole tag is short, a
+// smaller copy (halved down to this) reads the frames that fit in it.
+static const size_t kLeastTagCopyBytes = 4096;
 
 enum ValueSlot { kTitleSlot, kArtistSlot, kAlbumSlot, kYearSlot, kSlotCount };
 
 uint32_t ReadSyncsafe(const uint8_t *bytes) {
   return ((((uint32_t)bytes[0] * 128 + bytes[1]) * 128 + bytes[2]) * 128) + bytes[3];
-}
-
-static uint32_t ReadBigEndian32(const uint8_t *bytes) {
-  return ((uint32_t)bytes[0] << 24) | ((uint32_t)bytes[1] << 16) | ((uint32_t)bytes[2] << 8) | bytes[3];
 }
 
 size_t RemoveUnsynchronisation(uint8_t *data, size_t size, bool zero_fill) {
@@ -78,21 +75,6 @@ static size_t UnsynchronisedLength(const uint8_t *data, size_t size, bool after_
   return kept;
 }
 
-// Length of `text` without an incomplete UTF-8 sequence at its end, so that a
-// cut never leaves half a character to become U+FFFD.
-static size_t WithoutPartialCharacter(const char *text, size_t length) {
-  size_t lead = length;
-  size_t continuation = 0;
-  while (lead > 0 && continuation < 3 && ((uint8_t)text[lead - 1] & 0xC0) == 0x80) {
-    --lead;
-    ++continuation;
-  }
-  if (lead == 0) return length;
-  uint8_t first = (uint8_t)text[lead - 1];
-  size_t want = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
-  return want > continuation + 1 ? lead - 1 : length;
-}
-
 // Writes `units` units as UTF-8 into `out` when they need at most out_size
 // bytes: the last byte gives way to the terminator when they need all of it.
 static void PutUtf8(char *out, size_t out_size, const Utf16Unit *units, size_t count) {
@@ -100,7 +82,7 @@ static void PutUtf8(char *out, size_t out_size, const Utf16Unit *units, size_t c
   if (needed > out_size) {
     out[0] = 0;
   } else if (needed == out_size) {
-    out[WithoutPartialCharacter(out, out_size - 1)] = 0;
+    out[Utf8WholePrefix(out, out_size - 1)] = 0;
   } else {
     out[needed] = 0;
   }
@@ -162,11 +144,12 @@ void DecodeTextFrame(char *out, size_t out_size, const uint8_t *data, size_t siz
   if (out_size > kId3ValueBytes) out_size = kId3ValueBytes;
   memset(out, 0, out_size);
   if (size == 0) return;  // no encoding byte: an empty value
+  uint8_t frame_copy[kFrameWindowBytes];
   if (unsync) {
     size_t window = size < kFrameWindowBytes ? size : kFrameWindowBytes;
-    memcpy(FrameCopy, data, window);
-    size = RemoveUnsynchronisation(FrameCopy, window, false);
-    data = FrameCopy;
+    memcpy(frame_copy, data, window);
+    size = RemoveUnsynchronisation(frame_copy, window, false);
+    data = frame_copy;
   }
   if (size == 0) return;
   const uint8_t *text = data + 1;
@@ -185,7 +168,7 @@ void DecodeTextFrame(char *out, size_t out_size, const uint8_t *data, size_t siz
       size_t limit = text_size < out_size - 1 ? text_size : out_size - 1;
       const void *nul = memchr(text, 0, limit);
       size_t length = nul != NULL ? (size_t)(static_cast<const uint8_t *>(nul) - text) : limit;
-      if (nul == NULL && text_size > limit) length = WithoutPartialCharacter(reinterpret_cast<const char *>(text), limit);
+      if (nul == NULL && text_size > limit) length = Utf8WholePrefix(reinterpret_cast<const char *>(text), limit);
       memcpy(out, text, length);
       out[length] = 0;
       break;
@@ -195,22 +178,39 @@ void DecodeTextFrame(char *out, size_t out_size, const uint8_t *data, size_t siz
   }
 }
 
-// Which value a frame fills, or kSlotCount when it is not taken. Version 2.2
-// identifiers have three characters, and none of them gives a year.
+// The text frames the host shows, and the tag versions that take each one.
+// Version 2.2 has three-character identifiers and gives no year; versions 0
+// and 1 are read like version 3 but give no year either.
+struct TakenFrame {
+  char id[5];
+  int lowest_version;
+  int highest_version;
+  ValueSlot slot;
+};
+static const TakenFrame kTakenFrames22[] = {
+    {"TT2", 2, 2, kTitleSlot},
+    {"TP1", 2, 2, kArtistSlot},
+    {"TAL", 2, 2, kAlbumSlot},
+};
+static const TakenFrame kTakenFrames[] = {
+    {"TIT2", 0, 255, kTitleSlot}, {"TPE1", 0, 255, kArtistSlot}, {"TALB", 0, 255, kAlbumSlot},
+    {"TDRC", 4, 255, kYearSlot},  // the recording time replaced TYER in version 4
+    {"TYER", 3, 3, kYearSlot},
+};
+
+// Which value a frame fills, or kSlotCount when it is not taken: the first
+// frame of each kind wins.
 static int TakeFrame(const uint8_t *id, int version, const bool found[kSlotCount]) {
-  if (id[0] != 'T') return kSlotCount;
-  if (version == 2) {
-    if (memcmp(id, "TT2", 3) == 0 && !found[kTitleSlot]) return kTitleSlot;
-    if (memcmp(id, "TP1", 3) == 0 && !found[kArtistSlot]) return kArtistSlot;
-    if (memcmp(id, "TAL", 3) == 0 && !found[kAlbumSlot]) return kAlbumSlot;
-    return kSlotCount;
-  }
-  if (memcmp(id, "TIT2", 4) == 0 && !found[kTitleSlot]) return kTitleSlot;
-  if (memcmp(id, "TPE1", 4) == 0 && !found[kArtistSlot]) return kArtistSlot;
-  if (memcmp(id, "TALB", 4) == 0 && !found[kAlbumSlot]) return kAlbumSlot;
-  if (!found[kYearSlot] &&
-      ((version >= 4 && memcmp(id, "TDRC", 4) == 0) || (version == 3 && memcmp(id, "TYER", 4) == 0))) {
-    return kYearSlot;
+  const bool v22 = version == 2;
+  const TakenFrame *table = v22 ? kTakenFrames22 : kTakenFrames;
+  const size_t count = v22 ? sizeof kTakenFrames22 / sizeof *kTakenFrames22  //
+                            : sizeof kTakenFrames / sizeof *kTakenFrames;
+  const size_t id_length = v22 ? 3 : 4;
+  for (size_t i = 0; i < count; ++i) {
+    const TakenFrame &frame = table[i];
+    if (memcmp(id, frame.id, id_length) != 0) continue;
+    if (version < frame.lowest_version || version > frame.highest_version || found[frame.slot]) return kSlotCount;
+    return frame.slot;
   }
   return kSlotCount;
 }
@@ -245,7 +245,7 @@ static bool EndsWhereTheWalkGoesOn(const uint8_t *frame, size_t room, size_t siz
 // does, the plain one was meant. Below 128 the two readings agree.
 static size_t Version4FrameSize(const uint8_t *frame, size_t room) {
   size_t syncsafe = ReadSyncsafe(frame + 4);
-  size_t plain = ReadBigEndian32(frame + 4);
+  size_t plain = Be32(frame + 4);
   if (plain != syncsafe && !EndsWhereTheWalkGoesOn(frame, room, syncsafe) &&
       EndsWhereTheWalkGoesOn(frame, room, plain)) {
     return plain;
@@ -281,7 +281,7 @@ static bool ReadFrameHeader(FrameHeader *h, const uint8_t *frame, size_t room, i
       if (flags & kId3v4FrameGrouping) h->format_bytes += kGroupByteBytes;
       if (flags & kId3v4FrameDataLength) h->format_bytes += kDataLengthBytes;
     } else {
-      h->size = ReadBigEndian32(frame + 4);
+      h->size = Be32(frame + 4);
       h->skip = (flags & (kId3v3FrameCompressed | kId3v3FrameEncrypted)) != 0;
       if (flags & kId3v3FrameGrouping) h->format_bytes = kGroupByteBytes;
     }
@@ -314,59 +314,82 @@ static void WalkFrames(char values[kSlotCount][kId3ValueBytes], const uint8_t *a
   }
 }
 
+// Skips the extended header at the start of the frame area (`available`
+// readable bytes); the frames start at the returned offset and, in version 3,
+// end before the padding it declares. Offset and end may lie beyond what is there.
+static uint64_t SkipExtendedHeader(const uint8_t *area, size_t available, int version, size_t *tag_end) {
+  if (4 > available) return UINT64_MAX;
+  if (version >= 4) return ReadSyncsafe(area);  // counts the whole extended header
+  // Bytes 6-9 of a version 3 extended header: the padding, which the frames end before.
+  const uint32_t padding = 10 > available ? 0 : Be32(area + 6);
+  *tag_end = padding > *tag_end ? 0 : *tag_end - padding;
+  return 4 + (uint64_t)Be32(area);  // the size excludes its own four bytes
+}
+
 // The extended header, then the frames. `available` bytes are readable at
 // `area`; the tag says its frames end at `tag_end` (beyond `available` only
 // when the private copy had to be cut).
 static void ReadFrameArea(char values[kSlotCount][kId3ValueBytes], const uint8_t *area, size_t available,
                           size_t tag_end, int version, uint8_t flags) {
   uint64_t pos = 0;  // 64 bits: the extended header's sizes come from the file
-  if (flags & kId3TagExtendedHeader) {  // a version 2.2 tag with this flag never gets here
-    if (4 > available) return;
-    if (version >= 4) {
-      pos = ReadSyncsafe(area);
-    } else {
-      pos = 4 + (uint64_t)ReadBigEndian32(area);
-      // Bytes 6-9 of the extended header: the padding, which the frames end before.
-      uint32_t padding = 10 > available ? 0 : ReadBigEndian32(area + 6);
-      tag_end = padding > tag_end ? 0 : tag_end - padding;
-    }
-  }
+  // A version 2.2 tag with this flag (compression) never gets here.
+  if (flags & kId3TagExtendedHeader) pos = SkipExtendedHeader(area, available, version, &tag_end);
   size_t limit = tag_end < available ? tag_end : available;
   if (pos >= limit) return;
   WalkFrames(values, area, (size_t)pos, limit, version);
 }
 
+// The 10-byte tag header: "ID3" and the revision are not checked.
+struct TagHeader {
+  int version;
+  uint8_t flags;
+  size_t size;  // the frame area after the header, held to the block
+};
+
+static bool ReadTagHeader(const uint8_t *block, size_t block_size, TagHeader *header) {
+  if (kId3HeaderBytes > block_size) return false;
+  header->version = block[3];
+  header->flags = block[5];
+  header->size = ReadSyncsafe(block + 6);
+  if (header->size > block_size - kId3HeaderBytes) header->size = block_size - kId3HeaderBytes;
+  // A compressed version 2.2 tag is not to be misread as anything else.
+  return !(header->version == 2 && (header->flags & kId3v22TagCompressed));
+}
+
+// Versions 2.2 and 3: the unsynchronisation of the whole tag undone in a copy
+// of at most `copy_limit` bytes, then the frames read from it.
+static void ReadUnsynchronisedTag(char values[kSlotCount][kId3ValueBytes], const uint8_t *area, size_t size,
+                                  size_t copy_limit, int version, uint8_t flags) {
+  size_t copied = size < copy_limit ? size : copy_limit;
+  if (copied > kMaxTagBytes) copied = kMaxTagBytes;
+  uint8_t *copy = static_cast<uint8_t *>(malloc(copied));
+  while (copy == NULL && copied > kLeastTagCopyBytes) {
+    copied /= 2;
+    copy = static_cast<uint8_t *>(malloc(copied));
+  }
+  if (copy == NULL) return;  // no memory at all: no frame is read
+  memcpy(copy, area, copied);
+  const size_t available = RemoveUnsynchronisation(copy, copied, true);
+  // A cut copy: the bytes beyond it still count towards the tag end.
+  const bool after_ff = copied > 0 && area[copied - 1] == 0xFF;
+  const size_t tag_end = available + UnsynchronisedLength(area + copied, size - copied, after_ff);
+  ReadFrameArea(values, copy, available, tag_end, version, flags);
+  free(copy);
+}
+
 void ParseId3v2TagCopyLimit(TrackInfoRecord *record, const uint8_t *block, size_t block_size, size_t copy_limit) {
   memset(record, 0, sizeof *record);
-  if (kId3HeaderBytes > block_size) return;
-  int version = block[3];
-  uint8_t flags = block[5];
-  size_t size = ReadSyncsafe(block + 6);
-  if (size > block_size - kId3HeaderBytes) size = block_size - kId3HeaderBytes;
-  if (version == 2 && (flags & kId3v22TagCompressed)) return;  // not to be misread as anything else
-
+  TagHeader header;
+  if (!ReadTagHeader(block, block_size, &header)) return;
   char values[kSlotCount][kId3ValueBytes];
   memset(values, 0, sizeof values);
   const uint8_t *area = block + kId3HeaderBytes;
   // Version 4 frames carry their own unsynchronisation flag, and their sizes
   // count the bytes as stored: undoing the whole tag would put them out of step.
-  if ((flags & kId3TagUnsynchronised) && version < 4 && size > 0) {
-    size_t copied = size < copy_limit ? size : copy_limit;
-    if (copied > kMaxTagBytes) copied = kMaxTagBytes;
-    uint8_t *copy = static_cast<uint8_t *>(malloc(copied));
-    if (copy == NULL) {  // no memory for the whole tag: the static copy reads what it holds
-      copy = TagCopy;
-      if (copied > kTagCopyBytes) copied = kTagCopyBytes;
-    }
-    memcpy(copy, area, copied);
-    size_t available = RemoveUnsynchronisation(copy, copied, true);
-    // A cut copy: the bytes beyond it still count towards the tag end.
-    bool after_ff = copied > 0 && area[copied - 1] == 0xFF;
-    size_t tag_end = available + UnsynchronisedLength(area + copied, size - copied, after_ff);
-    ReadFrameArea(values, copy, available, tag_end, version, flags);
-    if (copy != TagCopy) free(copy);
+  if ((header.flags & kId3TagUnsynchronised) && header.version < 4 && header.size > 0) {
+    ReadUnsynchronisedTag(values, area, header.size, copy_limit, header.version, header.flags);
   } else {
-    ReadFrameArea(values, area, size, size, version, flags);
+    ReadFrameArea(values, area, header.size, header.size, header.version, header.flags);
   }
   FillRecord(record, values);
 }

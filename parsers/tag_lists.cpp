@@ -1,5 +1,5 @@
 // Vorbis comments and APE tags: one walk over the library's key/value list.
-#include "media/tag_lists.h"
+#include "parsers/tag_lists.h"
 
 #include <string.h>
 

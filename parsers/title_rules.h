@@ -1,6 +1,7 @@
-// Display titles derived from a path when no tag gives one.
+// How an item the host names is taken: a URL or a local path, and the
+// display titles derived from a path when no tag gives one.
 #pragma once
-#include "media/text_convert.h"
+#include "parsers/text_convert.h"
 
 // The part of `path` after its last backslash (only "\" separates), or all of it.
 const Utf16Unit *FileNamePart(const Utf16Unit *path);
@@ -13,3 +14,7 @@ void FileNameTitle(const Utf16Unit *path, Utf16Unit *title);
 // WAV-only mode: the file-name part less its last four units ("Track 01.wav"
 // gives "Track 01"); a name shorter than four units gives an empty title.
 void WaveFileTitle(const Utf16Unit *path, Utf16Unit *title);
+
+// Only a lower-case "ht" start makes a URL (http:, https:, and a relative path
+// such as htdocs\a.mp3 alike); "HTTP://" is a local path.
+bool IsUrlItem(const Utf16Unit *item);
