@@ -6,11 +6,6 @@
 
 static const uint32_t kMaxChunks = 4096;
 
-static bool Fail(StreamFacts *out) {
-  ReleaseStreamFacts(out);
-  return false;
-}
-
 // The integer part of an 80-bit IEEE extended value, rounded; 0 when it is
 // negative, below one or too large for a sample rate.
 uint32_t ExtendedToRate(const uint8_t p[10]) {
@@ -61,21 +56,21 @@ bool OpenAiff(const ByteSource *src, StreamFacts *out) {
     uint64_t body = pos + 8;
     if (memcmp(head, "COMM", 4) == 0 && !have_comm) {
       uint8_t comm[22];
-      if (size < 18 || (aifc && size < 22)) return Fail(out);
-      if (!ReadExact(src, body, comm, aifc ? 22 : 18)) return Fail(out);
+      if (size < 18 || (aifc && size < 22)) return FailOpen(out);
+      if (!ReadExact(src, body, comm, aifc ? 22 : 18)) return FailOpen(out);
       channels = Be16(comm);
       frames = Be32(comm + 2);
       bits = Be16(comm + 6);
       rate = ExtendedToRate(comm + 8);
-      if (bits == 0 || bits > 64) return Fail(out);
+      if (bits == 0 || bits > 64) return FailOpen(out);
       bytes_per_sample = (bits + 7) / 8;
-      if (aifc && !AcceptedCompression(comm + 18, &bytes_per_sample)) return Fail(out);
+      if (aifc && !AcceptedCompression(comm + 18, &bytes_per_sample)) return FailOpen(out);
       have_comm = true;
     } else if (memcmp(head, "SSND", 4) == 0 && !have_ssnd) {
       uint8_t ssnd[8];
-      if (size < 8 || !ReadExact(src, body, ssnd, sizeof(ssnd))) return Fail(out);
+      if (size < 8 || !ReadExact(src, body, ssnd, sizeof(ssnd))) return FailOpen(out);
       uint32_t offset = Be32(ssnd);
-      if (offset > size - 8) return Fail(out);
+      if (offset > size - 8) return FailOpen(out);
       sound_pos = body + 8 + offset;
       sound_size = size - 8 - offset;
       have_ssnd = true;
@@ -89,7 +84,7 @@ bool OpenAiff(const ByteSource *src, StreamFacts *out) {
     if (have_comm && have_ssnd && src->size == kSourceSizeUnknown) break;
     pos = body + size + (size & 1);
   }
-  if (!have_comm || !have_ssnd || channels == 0) return Fail(out);
+  if (!have_comm || !have_ssnd || channels == 0) return FailOpen(out);
 
   if (src->size != kSourceSizeUnknown) {
     uint64_t present = sound_pos <= src->size ? src->size - sound_pos : 0;
@@ -103,6 +98,6 @@ bool OpenAiff(const ByteSource *src, StreamFacts *out) {
   out->origres = bits;
   out->frames = frames < stored ? frames : stored;
   out->length_known = true;
-  if (!StreamShapeValid(out)) return Fail(out);
+  if (!StreamShapeValid(out)) return FailOpen(out);
   return true;
 }

@@ -8,11 +8,6 @@
 
 static const uint32_t kMaxChunks = 4096;
 
-static bool Fail(StreamFacts *out) {
-  ReleaseStreamFacts(out);
-  return false;
-}
-
 // Frames that bytes of one-bit audio hold for chans channels: a cap for
 // counts the header claims.
 static uint64_t OneBitFrames(uint64_t bytes, uint32_t chans) { return bytes / chans * 8; }
@@ -23,27 +18,27 @@ bool OpenDsf(const ByteSource *src, StreamFacts *out) {
   if (!ReadExact(src, 0, head, 28)) return false;
   if (memcmp(head, "DSD ", 4) != 0 || Le64(head + 4) != 28) return false;
   uint64_t metadata = Le64(head + 20);
-  if (!ReadExact(src, 28, head + 28, 52)) return Fail(out);
+  if (!ReadExact(src, 28, head + 28, 52)) return FailOpen(out);
   const uint8_t *fmt = head + 28;
   uint64_t fmt_size = Le64(fmt + 4);
-  if (memcmp(fmt, "fmt ", 4) != 0 || fmt_size < 52 || fmt_size > 4096) return Fail(out);
+  if (memcmp(fmt, "fmt ", 4) != 0 || fmt_size < 52 || fmt_size > 4096) return FailOpen(out);
   uint32_t format_id = Le32(fmt + 16);
   uint32_t chans = Le32(fmt + 24);
   uint32_t rate = Le32(fmt + 28);
   uint32_t bits = Le32(fmt + 32);
   uint64_t samples = Le64(fmt + 36);
-  if (format_id != 0 || (bits != 1 && bits != 8)) return Fail(out);
+  if (format_id != 0 || (bits != 1 && bits != 8)) return FailOpen(out);
   out->format = kFormatDsf;
   out->freq = rate;
   out->chans = chans;
   out->origres = 1;
-  if (!StreamShapeValid(out)) return Fail(out);
+  if (!StreamShapeValid(out)) return FailOpen(out);
 
   uint8_t data_head[12];
   uint64_t data_pos = 28 + fmt_size;
-  if (!ReadExact(src, data_pos, data_head, sizeof(data_head)) || memcmp(data_head, "data", 4) != 0) return Fail(out);
+  if (!ReadExact(src, data_pos, data_head, sizeof(data_head)) || memcmp(data_head, "data", 4) != 0) return FailOpen(out);
   uint64_t data_bytes = Le64(data_head + 4);
-  if (data_bytes < 12) return Fail(out);
+  if (data_bytes < 12) return FailOpen(out);
   data_bytes -= 12;
   if (src->size != kSourceSizeUnknown) {
     uint64_t present = data_pos + 12 <= src->size ? src->size - data_pos - 12 : 0;
@@ -77,7 +72,7 @@ bool OpenDff(const ByteSource *src, StreamFacts *out) {
     if (size > ~(uint64_t)0 - body - 1) break;  // a size that wraps the position
     if (memcmp(head, "PROP", 4) == 0) {
       uint8_t kind[4];
-      if (size < 4 || !ReadExact(src, body, kind, 4) || memcmp(kind, "SND ", 4) != 0) return Fail(out);
+      if (size < 4 || !ReadExact(src, body, kind, 4) || memcmp(kind, "SND ", 4) != 0) return FailOpen(out);
       uint64_t sub = body + 4;
       uint64_t prop_end = body + size;
       for (uint32_t m = 0; m < kMaxChunks && sub < prop_end; ++m) {
@@ -93,7 +88,7 @@ bool OpenDff(const ByteSource *src, StreamFacts *out) {
           have_chans = true;
         } else if (memcmp(sh, "CMPR", 4) == 0) {
           if (sub_size < 4 || !ReadExact(src, sub + 12, value, 4) || memcmp(value, "DSD ", 4) != 0) {
-            return Fail(out);  // DST-compressed audio is not measured
+            return FailOpen(out);  // DST-compressed audio is not measured
           }
         }
         if (sub_size > prop_end - sub - 12) break;
@@ -116,10 +111,10 @@ bool OpenDff(const ByteSource *src, StreamFacts *out) {
     if (have_rate && have_chans && have_data && src->size == kSourceSizeUnknown) break;
     pos = body + size + (size & 1);
   }
-  if (!have_rate || !have_chans || !have_data) return Fail(out);
+  if (!have_rate || !have_chans || !have_data) return FailOpen(out);
   out->format = kFormatDff;
   out->origres = 1;
-  if (!StreamShapeValid(out)) return Fail(out);
+  if (!StreamShapeValid(out)) return FailOpen(out);
   out->frames = OneBitFrames(data_bytes, out->chans);
   out->length_known = true;
   return true;

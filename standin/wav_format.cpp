@@ -6,11 +6,6 @@
 
 static const uint32_t kMaxChunks = 4096;  // bounds the walk over a file of tiny chunks
 
-static bool Fail(StreamFacts *out) {
-  ReleaseStreamFacts(out);
-  return false;
-}
-
 bool OpenWav(const ByteSource *src, StreamFacts *out) {
   ClearStreamFacts(out);
   uint8_t riff[12];
@@ -30,16 +25,16 @@ bool OpenWav(const ByteSource *src, StreamFacts *out) {
     if (memcmp(head, "fmt ", 4) == 0 && !have_fmt) {
       uint8_t fmt[40];
       memset(fmt, 0, sizeof(fmt));
-      if (size < 16) return Fail(out);
+      if (size < 16) return FailOpen(out);
       uint32_t want = size < sizeof(fmt) ? size : (uint32_t)sizeof(fmt);
-      if (!ReadExact(src, body, fmt, want)) return Fail(out);
+      if (!ReadExact(src, body, fmt, want)) return FailOpen(out);
       tag = Le16(fmt);
       channels = Le16(fmt + 2);
       rate = Le32(fmt + 4);
       block_align = Le16(fmt + 12);
       bits = Le16(fmt + 14);
       if (tag == 0xFFFE) {
-        if (want < 40) return Fail(out);
+        if (want < 40) return FailOpen(out);
         valid_bits = Le16(fmt + 18);
         tag = Le16(fmt + 24);  // the sub-format GUID starts with the format tag
       }
@@ -58,13 +53,13 @@ bool OpenWav(const ByteSource *src, StreamFacts *out) {
     if (have_fmt && have_data && src->size == kSourceSizeUnknown) break;  // a download cannot walk past the audio
     pos = body + size + (size & 1);  // odd chunks carry a pad byte
   }
-  if (!have_fmt || !have_data) return Fail(out);
+  if (!have_fmt || !have_data) return FailOpen(out);
 
   bool pcm = tag == 1 && bits >= 8 && bits <= 32;
   bool flt = tag == 3 && (bits == 32 || bits == 64);
-  if (!pcm && !flt) return Fail(out);
-  if (block_align == 0 || channels == 0) return Fail(out);
-  if (block_align < (uint32_t)channels * ((bits + 7u) / 8u)) return Fail(out);
+  if (!pcm && !flt) return FailOpen(out);
+  if (block_align == 0 || channels == 0) return FailOpen(out);
+  if (block_align < (uint32_t)channels * ((bits + 7u) / 8u)) return FailOpen(out);
 
   // A data size past the end of the file (a cut or still-growing file) counts
   // only the bytes present.
@@ -78,6 +73,6 @@ bool OpenWav(const ByteSource *src, StreamFacts *out) {
   out->origres = (valid_bits != 0 && valid_bits <= bits) ? valid_bits : bits;
   out->frames = data_size / block_align;
   out->length_known = true;
-  if (!StreamShapeValid(out)) return Fail(out);
+  if (!StreamShapeValid(out)) return FailOpen(out);
   return true;
 }

@@ -10,11 +10,6 @@ static const uint32_t kBlockSearch = 64 * 1024;
 static const uint32_t kMetadataRead = 64 * 1024;
 static const uint32_t kTailSearch = 1024 * 1024;
 
-static bool Fail(StreamFacts *out) {
-  ReleaseStreamFacts(out);
-  return false;
-}
-
 struct WavPackBlock {
   uint32_t size;  // bytes after the first eight
   uint16_t version;
@@ -67,7 +62,7 @@ bool OpenWavPack(const ByteSource *src, StreamFacts *out) {
   uint64_t start = Id3v2SpanAt(src, 0);
 
   uint8_t *window = (uint8_t *)malloc(kBlockSearch + 32);
-  if (window == NULL) return Fail(out);
+  if (window == NULL) return FailOpen(out);
   uint32_t got = 0;
   WavPackBlock first;
   uint64_t block_pos = 0;
@@ -80,9 +75,9 @@ bool OpenWavPack(const ByteSource *src, StreamFacts *out) {
     }
   }
   free(window);
-  if (!found) return Fail(out);
+  if (!found) return FailOpen(out);
   LoadId3v2Tag(src, 0, &out->tags[kTagId3v2]);
-  if (first.flags & 0x80000000u) return Fail(out);  // DSD audio in WavPack is not measured here
+  if (first.flags & 0x80000000u) return FailOpen(out);  // DSD audio in WavPack is not measured here
 
   uint32_t bytes_per_sample = (first.flags & 3) + 1;
   uint32_t shift = (first.flags >> 13) & 0x1F;
@@ -104,7 +99,7 @@ bool OpenWavPack(const ByteSource *src, StreamFacts *out) {
   uint64_t walk_base = block_pos + 32;
   if (src->size == kSourceSizeUnknown) {
     meta = (uint8_t *)malloc(meta_size ? meta_size : 1);
-    if (meta == NULL) return Fail(out);
+    if (meta == NULL) return FailOpen(out);
     fetched.data = meta;
     fetched.size = ReadUpTo(src, walk_base, meta, meta_size);
     meta_size = (uint32_t)fetched.size;
@@ -165,6 +160,6 @@ bool OpenWavPack(const ByteSource *src, StreamFacts *out) {
     out->length_known = true;
   }
   out->format = kFormatWavPack;
-  if (!StreamShapeValid(out)) return Fail(out);
+  if (!StreamShapeValid(out)) return FailOpen(out);
   return true;
 }
