@@ -57,11 +57,6 @@ bool OpenMonkeysAudio(const ByteSource *src, StreamFacts *out) {
   out->frames = total_frames == 0 ? 0 : (uint64_t)(total_frames - 1) * blocks_per_frame + final_blocks;
   out->length_known = true;
 
-  if (src->size != kSourceSizeUnknown) {
-    ApeTagPlace ape;
-    bool has_ape = false;
-    TrimTrailingTags(src, start, src->size, &ape, &has_ape);
-    if (has_ape) LoadApeItems(src, &ape, &out->tags[kTagApe]);
-  }
+  LoadTrailingApe(src, start, &out->tags[kTagApe]);
   return true;
 }

@@ -134,13 +134,7 @@ bool OpenMp3(const ByteSource *src, StreamFacts *out) {
   uint64_t start = Id3v2SpanAt(src, 0);
   if (src->size != kSourceSizeUnknown && start > src->size) return FailOpen(out);
 
-  uint64_t audio_end = src->size;
-  if (src->size != kSourceSizeUnknown) {
-    ApeTagPlace ape;
-    bool has_ape = false;
-    audio_end = TrimTrailingTags(src, start, src->size, &ape, &has_ape);
-    if (has_ape) LoadApeItems(src, &ape, &out->tags[kTagApe]);
-  }
+  const uint64_t audio_end = LoadTrailingApe(src, start, &out->tags[kTagApe]);
 
   uint64_t frame_pos = 0;
   MpegHeader h = MpegHeader();

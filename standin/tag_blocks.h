@@ -46,3 +46,8 @@ bool LoadApeItems(const ByteSource *src, const ApeTagPlace *place, TagBlock *out
 // ("TAG", 128 bytes) and an APEv2 tag, in either order of presence. When an
 // APE tag is found and ape is not null, its place is stored there.
 uint64_t TrimTrailingTags(const ByteSource *src, uint64_t start, uint64_t end, ApeTagPlace *ape, bool *has_ape);
+
+// Takes the trailing tags off a file's end (as TrimTrailingTags, from start
+// on) and loads the APE tag's items into ape. Returns where the audio ends:
+// kSourceSizeUnknown for a download, whose end is not read.
+uint64_t LoadTrailingApe(const ByteSource *src, uint64_t start, TagBlock *ape);

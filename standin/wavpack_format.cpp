@@ -146,13 +146,7 @@ bool OpenWavPack(const ByteSource *src, StreamFacts *out) {
   }
   free(meta);
 
-  uint64_t audio_end = src->size;
-  if (src->size != kSourceSizeUnknown) {
-    ApeTagPlace ape;
-    bool has_ape = false;
-    audio_end = TrimTrailingTags(src, block_pos, src->size, &ape, &has_ape);
-    if (has_ape) LoadApeItems(src, &ape, &out->tags[kTagApe]);
-  }
+  const uint64_t audio_end = LoadTrailingApe(src, block_pos, &out->tags[kTagApe]);
   if (first.total_samples != ~(uint64_t)0) {
     out->frames = first.total_samples;
     out->length_known = true;
