@@ -86,10 +86,7 @@ bool OpenAiff(const ByteSource *src, StreamFacts *out) {
   }
   if (!have_comm || !have_ssnd || channels == 0) return FailOpen(out);
 
-  if (src->size != kSourceSizeUnknown) {
-    uint64_t present = sound_pos <= src->size ? src->size - sound_pos : 0;
-    if (sound_size > present) sound_size = present;
-  }
+  sound_size = BytesPresent(src, sound_pos, sound_size);
   uint64_t frame_bytes = (uint64_t)channels * bytes_per_sample;
   uint64_t stored = sound_size / frame_bytes;
   out->format = kFormatAiff;

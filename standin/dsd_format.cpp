@@ -40,10 +40,7 @@ bool OpenDsf(const ByteSource *src, StreamFacts *out) {
   uint64_t data_bytes = Le64(data_head + 4);
   if (data_bytes < 12) return FailOpen(out);
   data_bytes -= 12;
-  if (src->size != kSourceSizeUnknown) {
-    uint64_t present = data_pos + 12 <= src->size ? src->size - data_pos - 12 : 0;
-    if (data_bytes > present) data_bytes = present;
-  }
+  data_bytes = BytesPresent(src, data_pos + 12, data_bytes);
   // A sample count past the audio present is cut to what the bytes hold.
   uint64_t cap = OneBitFrames(data_bytes, chans);
   out->frames = samples < cap ? samples : cap;
@@ -95,11 +92,7 @@ bool OpenDff(const ByteSource *src, StreamFacts *out) {
         sub += 12 + sub_size + (sub_size & 1);
       }
     } else if (memcmp(head, "DSD ", 4) == 0 && !have_data) {
-      data_bytes = size;
-      if (src->size != kSourceSizeUnknown) {
-        uint64_t present = body <= src->size ? src->size - body : 0;
-        if (data_bytes > present) data_bytes = present;
-      }
+      data_bytes = BytesPresent(src, body, size);
       have_data = true;
     } else if (memcmp(head, "ID3 ", 4) == 0 && out->tags[kTagId3v2].data == NULL) {
       uint8_t tag_head[10];

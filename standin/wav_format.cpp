@@ -61,12 +61,7 @@ bool OpenWav(const ByteSource *src, StreamFacts *out) {
   if (block_align == 0 || channels == 0) return FailOpen(out);
   if (block_align < (uint32_t)channels * ((bits + 7u) / 8u)) return FailOpen(out);
 
-  // A data size past the end of the file (a cut or still-growing file) counts
-  // only the bytes present.
-  if (src->size != kSourceSizeUnknown) {
-    uint64_t present = data_pos <= src->size ? src->size - data_pos : 0;
-    if (data_size > present) data_size = present;
-  }
+  data_size = BytesPresent(src, data_pos, data_size);
   out->format = kFormatWav;
   out->freq = rate;
   out->chans = channels;
