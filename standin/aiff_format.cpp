@@ -2,9 +2,7 @@
 #include <string.h>
 
 #include "standin/formats.h"
-#include "standin/tag_blocks.h"
-
-static const uint32_t kMaxChunks = 4096;
+#include "standin/iff_chunks.h"
 
 // The integer part of an 80-bit IEEE extended value, rounded; 0 when it is
 // negative, below one or too large for a sample rate.
@@ -48,16 +46,13 @@ bool OpenAiff(const ByteSource *src, StreamFacts *out) {
   bool have_comm = false, have_ssnd = false;
   uint32_t channels = 0, frames = 0, bits = 0, rate = 0, bytes_per_sample = 0;
   uint64_t sound_pos = 0, sound_size = 0;
-  uint64_t pos = 12;
-  for (uint32_t n = 0; n < kMaxChunks; ++n) {
-    uint8_t head[8];
-    if (!ReadExact(src, pos, head, sizeof(head))) break;
-    uint32_t size = Be32(head + 4);
-    uint64_t body = pos + 8;
-    if (memcmp(head, "COMM", 4) == 0 && !have_comm) {
+  ChunkWalk walk = StartChunkWalk(src, kAiffChunks, &out->tags[kTagId3v2]);
+  Chunk chunk;
+  while (NextChunk(&walk, have_comm && have_ssnd, &chunk)) {
+    if (memcmp(chunk.id, "COMM", 4) == 0 && !have_comm) {
       uint8_t comm[22];
-      if (size < 18 || (aifc && size < 22)) return FailOpen(out);
-      if (!ReadExact(src, body, comm, aifc ? 22 : 18)) return FailOpen(out);
+      if (chunk.size < 18 || (aifc && chunk.size < 22)) return FailOpen(out);
+      if (!ReadExact(src, chunk.body, comm, aifc ? 22 : 18)) return FailOpen(out);
       channels = Be16(comm);
       frames = Be32(comm + 2);
       bits = Be16(comm + 6);
@@ -66,23 +61,15 @@ bool OpenAiff(const ByteSource *src, StreamFacts *out) {
       bytes_per_sample = (bits + 7) / 8;
       if (aifc && !AcceptedCompression(comm + 18, &bytes_per_sample)) return FailOpen(out);
       have_comm = true;
-    } else if (memcmp(head, "SSND", 4) == 0 && !have_ssnd) {
+    } else if (memcmp(chunk.id, "SSND", 4) == 0 && !have_ssnd) {
       uint8_t ssnd[8];
-      if (size < 8 || !ReadExact(src, body, ssnd, sizeof(ssnd))) return FailOpen(out);
+      if (chunk.size < 8 || !ReadExact(src, chunk.body, ssnd, sizeof(ssnd))) return FailOpen(out);
       uint32_t offset = Be32(ssnd);
-      if (offset > size - 8) return FailOpen(out);
-      sound_pos = body + 8 + offset;
-      sound_size = size - 8 - offset;
+      if (offset > chunk.size - 8) return FailOpen(out);
+      sound_pos = chunk.body + 8 + offset;
+      sound_size = chunk.size - 8 - offset;
       have_ssnd = true;
-    } else if (memcmp(head, "ID3 ", 4) == 0 && out->tags[kTagId3v2].data == NULL) {
-      uint8_t tag_head[10];
-      if (size >= 10 && ReadExact(src, body, tag_head, 10)) {
-        uint32_t span = Id3v2TagSpan(tag_head);
-        if (span != 0 && span <= size) LoadId3v2Tag(src, body, &out->tags[kTagId3v2]);
-      }
     }
-    if (have_comm && have_ssnd && src->size == kSourceSizeUnknown) break;
-    pos = body + size + (size & 1);
   }
   if (!have_comm || !have_ssnd || channels == 0) return FailOpen(out);
 

@@ -4,9 +4,8 @@
 #include <string.h>
 
 #include "standin/formats.h"
+#include "standin/iff_chunks.h"
 #include "standin/tag_blocks.h"
-
-static const uint32_t kMaxChunks = 4096;
 
 // Frames that bytes of one-bit audio hold for chans channels: a cap for
 // counts the header claims.
@@ -52,6 +51,38 @@ bool OpenDsf(const ByteSource *src, StreamFacts *out) {
   return true;
 }
 
+// The sound properties (a PROP chunk of kind "SND "): rate, channel count
+// and compression, from sub-chunks laid out as the file's chunks and walked
+// within the chunk. False when the chunk is not sound properties or the audio
+// is compressed.
+static bool ReadSoundProperties(const ByteSource *src, const Chunk *prop, StreamFacts *out, bool *have_rate,
+                                bool *have_chans) {
+  uint8_t kind[4];
+  if (prop->size < 4 || !ReadExact(src, prop->body, kind, 4) || memcmp(kind, "SND ", 4) != 0) return false;
+  uint64_t sub = prop->body + 4;
+  uint64_t prop_end = prop->body + prop->size;
+  for (uint32_t m = 0; m < kMaxChunks && sub < prop_end; ++m) {
+    uint8_t sh[12];
+    if (12 > prop_end - sub || !ReadExact(src, sub, sh, sizeof(sh))) break;
+    uint64_t sub_size = Be64(sh + 4);
+    uint8_t value[4];
+    if (memcmp(sh, "FS  ", 4) == 0 && sub_size >= 4 && ReadExact(src, sub + 12, value, 4)) {
+      out->freq = Be32(value);
+      *have_rate = true;
+    } else if (memcmp(sh, "CHNL", 4) == 0 && sub_size >= 2 && ReadExact(src, sub + 12, value, 2)) {
+      out->chans = Be16(value);
+      *have_chans = true;
+    } else if (memcmp(sh, "CMPR", 4) == 0) {
+      if (sub_size < 4 || !ReadExact(src, sub + 12, value, 4) || memcmp(value, "DSD ", 4) != 0) {
+        return false;  // DST-compressed audio is not measured
+      }
+    }
+    if (sub_size > prop_end - sub - 12) break;
+    sub += 12 + sub_size + (sub_size & 1);
+  }
+  return true;
+}
+
 bool OpenDff(const ByteSource *src, StreamFacts *out) {
   ClearStreamFacts(out);
   uint8_t form[16];
@@ -60,49 +91,15 @@ bool OpenDff(const ByteSource *src, StreamFacts *out) {
 
   bool have_rate = false, have_chans = false, have_data = false;
   uint64_t data_bytes = 0;
-  uint64_t pos = 16;
-  for (uint32_t n = 0; n < kMaxChunks; ++n) {
-    uint8_t head[12];
-    if (!ReadExact(src, pos, head, sizeof(head))) break;
-    uint64_t size = Be64(head + 4);
-    uint64_t body = pos + 12;
-    if (size > ~(uint64_t)0 - body - 1) break;  // a size that wraps the position
-    if (memcmp(head, "PROP", 4) == 0) {
-      uint8_t kind[4];
-      if (size < 4 || !ReadExact(src, body, kind, 4) || memcmp(kind, "SND ", 4) != 0) return FailOpen(out);
-      uint64_t sub = body + 4;
-      uint64_t prop_end = body + size;
-      for (uint32_t m = 0; m < kMaxChunks && sub < prop_end; ++m) {
-        uint8_t sh[12];
-        if (12 > prop_end - sub || !ReadExact(src, sub, sh, sizeof(sh))) break;
-        uint64_t sub_size = Be64(sh + 4);
-        uint8_t value[4];
-        if (memcmp(sh, "FS  ", 4) == 0 && sub_size >= 4 && ReadExact(src, sub + 12, value, 4)) {
-          out->freq = Be32(value);
-          have_rate = true;
-        } else if (memcmp(sh, "CHNL", 4) == 0 && sub_size >= 2 && ReadExact(src, sub + 12, value, 2)) {
-          out->chans = Be16(value);
-          have_chans = true;
-        } else if (memcmp(sh, "CMPR", 4) == 0) {
-          if (sub_size < 4 || !ReadExact(src, sub + 12, value, 4) || memcmp(value, "DSD ", 4) != 0) {
-            return FailOpen(out);  // DST-compressed audio is not measured
-          }
-        }
-        if (sub_size > prop_end - sub - 12) break;
-        sub += 12 + sub_size + (sub_size & 1);
-      }
-    } else if (memcmp(head, "DSD ", 4) == 0 && !have_data) {
-      data_bytes = BytesPresent(src, body, size);
+  ChunkWalk walk = StartChunkWalk(src, kDsdiffChunks, &out->tags[kTagId3v2]);
+  Chunk chunk;
+  while (NextChunk(&walk, have_rate && have_chans && have_data, &chunk)) {
+    if (memcmp(chunk.id, "PROP", 4) == 0) {
+      if (!ReadSoundProperties(src, &chunk, out, &have_rate, &have_chans)) return FailOpen(out);
+    } else if (memcmp(chunk.id, "DSD ", 4) == 0 && !have_data) {
+      data_bytes = BytesPresent(src, chunk.body, chunk.size);
       have_data = true;
-    } else if (memcmp(head, "ID3 ", 4) == 0 && out->tags[kTagId3v2].data == NULL) {
-      uint8_t tag_head[10];
-      if (size >= 10 && ReadExact(src, body, tag_head, 10)) {
-        uint32_t span = Id3v2TagSpan(tag_head);
-        if (span != 0 && span <= size) LoadId3v2Tag(src, body, &out->tags[kTagId3v2]);
-      }
     }
-    if (have_rate && have_chans && have_data && src->size == kSourceSizeUnknown) break;
-    pos = body + size + (size & 1);
   }
   if (!have_rate || !have_chans || !have_data) return FailOpen(out);
   out->format = kFormatDff;

@@ -2,9 +2,7 @@
 #include <string.h>
 
 #include "standin/formats.h"
-#include "standin/tag_blocks.h"
-
-static const uint32_t kMaxChunks = 4096;  // bounds the walk over a file of tiny chunks
+#include "standin/iff_chunks.h"
 
 bool OpenWav(const ByteSource *src, StreamFacts *out) {
   ClearStreamFacts(out);
@@ -16,18 +14,15 @@ bool OpenWav(const ByteSource *src, StreamFacts *out) {
   uint16_t tag = 0, channels = 0, block_align = 0, bits = 0, valid_bits = 0;
   uint32_t rate = 0;
   uint64_t data_pos = 0, data_size = 0;
-  uint64_t pos = 12;
-  for (uint32_t n = 0; n < kMaxChunks; ++n) {
-    uint8_t head[8];
-    if (!ReadExact(src, pos, head, sizeof(head))) break;
-    uint32_t size = Le32(head + 4);
-    uint64_t body = pos + 8;
-    if (memcmp(head, "fmt ", 4) == 0 && !have_fmt) {
+  ChunkWalk walk = StartChunkWalk(src, kRiffChunks, &out->tags[kTagId3v2]);
+  Chunk chunk;
+  while (NextChunk(&walk, have_fmt && have_data, &chunk)) {
+    if (memcmp(chunk.id, "fmt ", 4) == 0 && !have_fmt) {
       uint8_t fmt[40];
       memset(fmt, 0, sizeof(fmt));
-      if (size < 16) return FailOpen(out);
-      uint32_t want = size < sizeof(fmt) ? size : (uint32_t)sizeof(fmt);
-      if (!ReadExact(src, body, fmt, want)) return FailOpen(out);
+      if (chunk.size < 16) return FailOpen(out);
+      uint32_t want = chunk.size < sizeof(fmt) ? (uint32_t)chunk.size : (uint32_t)sizeof(fmt);
+      if (!ReadExact(src, chunk.body, fmt, want)) return FailOpen(out);
       tag = Le16(fmt);
       channels = Le16(fmt + 2);
       rate = Le32(fmt + 4);
@@ -39,19 +34,11 @@ bool OpenWav(const ByteSource *src, StreamFacts *out) {
         tag = Le16(fmt + 24);  // the sub-format GUID starts with the format tag
       }
       have_fmt = true;
-    } else if (memcmp(head, "data", 4) == 0 && !have_data) {
-      data_pos = body;
-      data_size = size;
+    } else if (memcmp(chunk.id, "data", 4) == 0 && !have_data) {
+      data_pos = chunk.body;
+      data_size = chunk.size;
       have_data = true;
-    } else if ((memcmp(head, "id3 ", 4) == 0 || memcmp(head, "ID3 ", 4) == 0) && out->tags[kTagId3v2].data == NULL) {
-      uint8_t tag_head[10];
-      if (size >= 10 && ReadExact(src, body, tag_head, 10)) {
-        uint32_t span = Id3v2TagSpan(tag_head);
-        if (span != 0 && span <= size) LoadId3v2Tag(src, body, &out->tags[kTagId3v2]);
-      }
     }
-    if (have_fmt && have_data && src->size == kSourceSizeUnknown) break;  // a download cannot walk past the audio
-    pos = body + size + (size & 1);  // odd chunks carry a pad byte
   }
   if (!have_fmt || !have_data) return FailOpen(out);
 
