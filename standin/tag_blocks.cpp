@@ -166,12 +166,3 @@ uint64_t TrimTrailingTags(const ByteSource *src, uint64_t start, uint64_t end, A
   }
   return end;
 }
-
-uint64_t LoadTrailingApe(const ByteSource *src, uint64_t start, TagBlock *ape) {
-  if (src->size == kSourceSizeUnknown) return kSourceSizeUnknown;
-  ApeTagPlace place;
-  bool has_ape = false;
-  const uint64_t audio_end = TrimTrailingTags(src, start, src->size, &place, &has_ape);
-  if (has_ape) LoadApeItems(src, &place, ape);
-  return audio_end;
-}
