@@ -1,5 +1,7 @@
 #include "standin/addon_registry.h"
 
+#include "standin/slot_handle.h"
+
 struct AddOnSlot {
   HMODULE module;
   const AddOnTable *table;
@@ -25,11 +27,7 @@ DWORD AddOnLoad(const void *file, bool wide) {
     FreeLibrary(module);
     return 0;
   }
-  // Handles carry a serial above the slot number, so a stale handle of a
-  // freed add-on never names the add-on loaded into its slot later.
-  DWORD handle = (g_next_serial << 8) | (DWORD)(free_slot + 1);
-  g_next_serial = (g_next_serial + 1) & 0xFFFFFF;
-  if (g_next_serial == 0) g_next_serial = 1;
+  DWORD handle = MakeSlotHandle(&g_next_serial, free_slot);
   g_addons[free_slot].module = module;
   g_addons[free_slot].table = table;
   g_addons[free_slot].handle = handle;
@@ -37,7 +35,7 @@ DWORD AddOnLoad(const void *file, bool wide) {
 }
 
 int AddOnSlotOf(DWORD handle) {
-  int slot = (int)(handle & 0xFF) - 1;
+  int slot = SlotOfHandle(handle);
   if (slot < 0 || slot >= kMaxAddOns || g_addons[slot].module == NULL || g_addons[slot].handle != handle) return -1;
   return slot;
 }

@@ -2,14 +2,7 @@
 #include <string.h>
 
 #include "standin/formats.h"
-#include "standin/tag_blocks.h"
-
-static const uint32_t kMaxChunks = 4096;
-
-static bool Fail(StreamFacts *out) {
-  ReleaseStreamFacts(out);
-  return false;
-}
+#include "standin/iff_chunks.h"
 
 // The integer part of an 80-bit IEEE extended value, rounded; 0 when it is
 // negative, below one or too large for a sample rate.
@@ -53,48 +46,34 @@ bool OpenAiff(const ByteSource *src, StreamFacts *out) {
   bool have_comm = false, have_ssnd = false;
   uint32_t channels = 0, frames = 0, bits = 0, rate = 0, bytes_per_sample = 0;
   uint64_t sound_pos = 0, sound_size = 0;
-  uint64_t pos = 12;
-  for (uint32_t n = 0; n < kMaxChunks; ++n) {
-    uint8_t head[8];
-    if (!ReadExact(src, pos, head, sizeof(head))) break;
-    uint32_t size = Be32(head + 4);
-    uint64_t body = pos + 8;
-    if (memcmp(head, "COMM", 4) == 0 && !have_comm) {
+  ChunkWalk walk = StartChunkWalk(src, kAiffChunks, &out->tags[kTagId3v2]);
+  Chunk chunk;
+  while (NextChunk(&walk, have_comm && have_ssnd, &chunk)) {
+    if (memcmp(chunk.id, "COMM", 4) == 0 && !have_comm) {
       uint8_t comm[22];
-      if (size < 18 || (aifc && size < 22)) return Fail(out);
-      if (!ReadExact(src, body, comm, aifc ? 22 : 18)) return Fail(out);
+      if (chunk.size < 18 || (aifc && chunk.size < 22)) return FailOpen(out);
+      if (!ReadExact(src, chunk.body, comm, aifc ? 22 : 18)) return FailOpen(out);
       channels = Be16(comm);
       frames = Be32(comm + 2);
       bits = Be16(comm + 6);
       rate = ExtendedToRate(comm + 8);
-      if (bits == 0 || bits > 64) return Fail(out);
+      if (bits == 0 || bits > 64) return FailOpen(out);
       bytes_per_sample = (bits + 7) / 8;
-      if (aifc && !AcceptedCompression(comm + 18, &bytes_per_sample)) return Fail(out);
+      if (aifc && !AcceptedCompression(comm + 18, &bytes_per_sample)) return FailOpen(out);
       have_comm = true;
-    } else if (memcmp(head, "SSND", 4) == 0 && !have_ssnd) {
+    } else if (memcmp(chunk.id, "SSND", 4) == 0 && !have_ssnd) {
       uint8_t ssnd[8];
-      if (size < 8 || !ReadExact(src, body, ssnd, sizeof(ssnd))) return Fail(out);
+      if (chunk.size < 8 || !ReadExact(src, chunk.body, ssnd, sizeof(ssnd))) return FailOpen(out);
       uint32_t offset = Be32(ssnd);
-      if (offset > size - 8) return Fail(out);
-      sound_pos = body + 8 + offset;
-      sound_size = size - 8 - offset;
+      if (offset > chunk.size - 8) return FailOpen(out);
+      sound_pos = chunk.body + 8 + offset;
+      sound_size = chunk.size - 8 - offset;
       have_ssnd = true;
-    } else if (memcmp(head, "ID3 ", 4) == 0 && out->tags[kTagId3v2].data == NULL) {
-      uint8_t tag_head[10];
-      if (size >= 10 && ReadExact(src, body, tag_head, 10)) {
-        uint32_t span = Id3v2TagSpan(tag_head);
-        if (span != 0 && span <= size) LoadId3v2Tag(src, body, &out->tags[kTagId3v2]);
-      }
     }
-    if (have_comm && have_ssnd && src->size == kSourceSizeUnknown) break;
-    pos = body + size + (size & 1);
   }
-  if (!have_comm || !have_ssnd || channels == 0) return Fail(out);
+  if (!have_comm || !have_ssnd || channels == 0) return FailOpen(out);
 
-  if (src->size != kSourceSizeUnknown) {
-    uint64_t present = sound_pos <= src->size ? src->size - sound_pos : 0;
-    if (sound_size > present) sound_size = present;
-  }
+  sound_size = BytesPresent(src, sound_pos, sound_size);
   uint64_t frame_bytes = (uint64_t)channels * bytes_per_sample;
   uint64_t stored = sound_size / frame_bytes;
   out->format = kFormatAiff;
@@ -103,6 +82,6 @@ bool OpenAiff(const ByteSource *src, StreamFacts *out) {
   out->origres = bits;
   out->frames = frames < stored ? frames : stored;
   out->length_known = true;
-  if (!StreamShapeValid(out)) return Fail(out);
+  if (!StreamShapeValid(out)) return FailOpen(out);
   return true;
 }

@@ -32,6 +32,12 @@ uint32_t ReadUpTo(const ByteSource *src, uint64_t offset, void *buf, uint32_t le
   return done;
 }
 
+uint64_t BytesPresent(const ByteSource *src, uint64_t offset, uint64_t claimed) {
+  if (src->size == kSourceSizeUnknown) return claimed;
+  const uint64_t present = offset <= src->size ? src->size - offset : 0;
+  return claimed < present ? claimed : present;
+}
+
 bool WindowHolds(const ByteSource *src, uint64_t offset, uint8_t *window, uint32_t capacity, uint32_t *filled,
                  uint32_t need) {
   const uint32_t kFirstStep = 4096;

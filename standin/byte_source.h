@@ -24,6 +24,10 @@ bool ReadExact(const ByteSource *src, uint64_t offset, void *buf, uint32_t len);
 // Reads up to len bytes; returns the count (stops at the end or a short read).
 uint32_t ReadUpTo(const ByteSource *src, uint64_t offset, void *buf, uint32_t len);
 
+// A size the bytes claim for what lies at offset, cut to the bytes the
+// source holds there (a cut or still-growing file); a download's claim stands.
+uint64_t BytesPresent(const ByteSource *src, uint64_t offset, uint64_t claimed);
+
 // A search over a window of up to `capacity` bytes at `offset` reads it in
 // two steps (the first 4 KiB, then the rest): most searches succeed in the
 // first and need not read the whole window. Grows window[0, *filled) until it

@@ -8,16 +8,11 @@
 
 static const uint32_t kMaxMetadataBlocks = 1024;
 
-static bool Fail(StreamFacts *out) {
-  ReleaseStreamFacts(out);
-  return false;
-}
-
 bool OpenFlac(const ByteSource *src, StreamFacts *out) {
   ClearStreamFacts(out);
   uint64_t pos = Id3v2SpanAt(src, 0);
   uint8_t magic[4];
-  if (!ReadExact(src, pos, magic, 4) || memcmp(magic, "fLaC", 4) != 0) return Fail(out);
+  if (!ReadExact(src, pos, magic, 4) || memcmp(magic, "fLaC", 4) != 0) return FailOpen(out);
   LoadId3v2Tag(src, 0, &out->tags[kTagId3v2]);
   pos += 4;
 
@@ -29,10 +24,10 @@ bool OpenFlac(const ByteSource *src, StreamFacts *out) {
     uint32_t type = head[0] & 0x7F;
     uint32_t size = Be24(head + 1);
     uint64_t body = pos + 4;
-    if (n == 0 && type != 0) return Fail(out);  // STREAMINFO comes first
+    if (n == 0 && type != 0) return FailOpen(out);  // STREAMINFO comes first
     if (type == 0 && !have_info) {
       uint8_t info[34];
-      if (size < sizeof(info) || !ReadExact(src, body, info, sizeof(info))) return Fail(out);
+      if (size < sizeof(info) || !ReadExact(src, body, info, sizeof(info))) return FailOpen(out);
       // 20 bits rate, 3 bits channels - 1, 5 bits bits - 1, 36 bits samples.
       out->freq = Be24(info + 10) >> 4;
       out->chans = ((info[12] >> 1) & 7) + 1;
@@ -53,8 +48,8 @@ bool OpenFlac(const ByteSource *src, StreamFacts *out) {
     pos = body + size;
     if (last) break;
   }
-  if (!have_info) return Fail(out);
+  if (!have_info) return FailOpen(out);
   out->format = kFormatFlac;
-  if (!StreamShapeValid(out)) return Fail(out);
+  if (!StreamShapeValid(out)) return FailOpen(out);
   return true;
 }

@@ -18,6 +18,7 @@
 #include "standin/file_source.h"
 #include "standin/formats.h"
 #include "standin/http_source.h"
+#include "standin/slot_handle.h"
 
 extern "C" {
 BOOL WINAPI BASS_Init(int device, DWORD freq, DWORD flags, HWND win, const void *clsid);
@@ -140,7 +141,7 @@ static void SpendInitTime(void) {
 }
 
 static StreamSlot *FindStream(DWORD handle) {
-  int slot = (int)(handle & 0xFF) - 1;
+  int slot = SlotOfHandle(handle);
   if (slot < 0 || slot >= kMaxStreams || !g_streams[slot].used || g_streams[slot].handle != handle) return NULL;
   return &g_streams[slot];
 }
@@ -187,9 +188,7 @@ static DWORD OpenStream(const ByteSource *src, DWORD flags) {
     StreamSlot *s = &g_streams[i];
     if (s->used) continue;
     s->used = true;
-    s->handle = (g_next_serial << 8) | (DWORD)(i + 1);
-    g_next_serial = (g_next_serial + 1) & 0xFFFFFF;
-    if (g_next_serial == 0) g_next_serial = 1;
+    s->handle = MakeSlotHandle(&g_next_serial, i);
     s->flags = flags & (BASS_SAMPLE_FLOAT | BASS_STREAM_DECODE);
     s->addon_slot = addon_slot;
     s->release = release;

@@ -9,11 +9,6 @@
 
 static const uint32_t kSyncSearch = 64 * 1024;  // how far past the tags a first frame may start
 
-static bool Fail(StreamFacts *out) {
-  ReleaseStreamFacts(out);
-  return false;
-}
-
 bool ParseMpegHeader(const uint8_t p[4], MpegHeader *h) {
   static const uint16_t kBitrates[2][3][16] = {
       {// MPEG-1: layer I, II, III
@@ -137,19 +132,13 @@ static bool ReadVbrInfo(const ByteSource *src, uint64_t frame_pos, const MpegHea
 bool OpenMp3(const ByteSource *src, StreamFacts *out) {
   ClearStreamFacts(out);
   uint64_t start = Id3v2SpanAt(src, 0);
-  if (src->size != kSourceSizeUnknown && start > src->size) return Fail(out);
+  if (src->size != kSourceSizeUnknown && start > src->size) return FailOpen(out);
 
-  uint64_t audio_end = src->size;
-  if (src->size != kSourceSizeUnknown) {
-    ApeTagPlace ape;
-    bool has_ape = false;
-    audio_end = TrimTrailingTags(src, start, src->size, &ape, &has_ape);
-    if (has_ape) LoadApeItems(src, &ape, &out->tags[kTagApe]);
-  }
+  const uint64_t audio_end = LoadTrailingApe(src, start, &out->tags[kTagApe]);
 
   uint64_t frame_pos = 0;
   MpegHeader h = MpegHeader();
-  if (!FindFirstFrame(src, start, audio_end, &frame_pos, &h)) return Fail(out);
+  if (!FindFirstFrame(src, start, audio_end, &frame_pos, &h)) return FailOpen(out);
   LoadId3v2Tag(src, 0, &out->tags[kTagId3v2]);
   out->format = kFormatMp3;
   out->freq = h.sample_rate;
@@ -170,6 +159,6 @@ bool OpenMp3(const ByteSource *src, StreamFacts *out) {
     out->frames = bytes * 8 * h.sample_rate / ((uint64_t)h.bitrate_kbps * 1000);
     out->length_known = true;
   }
-  if (!StreamShapeValid(out)) return Fail(out);
+  if (!StreamShapeValid(out)) return FailOpen(out);
   return true;
 }

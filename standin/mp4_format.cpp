@@ -9,11 +9,6 @@
 static const uint32_t kMaxBoxes = 4096;        // children looked at per box
 static const uint32_t kMaxAdtsFrames = 4000000;
 
-static bool Fail(StreamFacts *out) {
-  ReleaseStreamFacts(out);
-  return false;
-}
-
 struct Box {
   uint8_t type[4];
   uint64_t body;  // first byte after the header
@@ -163,7 +158,7 @@ static bool OpenMp4Codec(const ByteSource *src, StreamFacts *out, const char *co
   out->freq = a.rate != 0 ? a.rate : a.timescale;
   out->chans = a.chans;
   out->origres = lossless ? a.bits : 0;
-  if (!StreamShapeValid(out)) return Fail(out);
+  if (!StreamShapeValid(out)) return FailOpen(out);
   if (a.timescale != 0 && a.duration != 0) {
     uint64_t media = a.duration > a.skip ? a.duration - a.skip : 0;
     // Media time is in the track's time scale; the output counts frames at the rate.
@@ -209,17 +204,17 @@ bool OpenAdts(const ByteSource *src, StreamFacts *out) {
   uint64_t start = Id3v2SpanAt(src, 0);
   uint8_t p[7];
   AdtsHeader first, next;
-  if (!ReadExact(src, start, p, 7) || !ParseAdts(p, &first)) return Fail(out);
+  if (!ReadExact(src, start, p, 7) || !ParseAdts(p, &first)) return FailOpen(out);
   // A second header where the first frame ends rules out a chance sync.
   uint64_t second = start + first.frame_bytes;
   bool second_ok = ReadExact(src, second, p, 7) && ParseAdts(p, &next) && next.rate == first.rate;
-  if (!second_ok && !(src->size != kSourceSizeUnknown && second == src->size)) return Fail(out);
+  if (!second_ok && !(src->size != kSourceSizeUnknown && second == src->size)) return FailOpen(out);
   LoadId3v2Tag(src, 0, &out->tags[kTagId3v2]);
   out->format = kFormatAdts;
   out->freq = first.rate;
   out->chans = first.chans;
   out->origres = 0;
-  if (!StreamShapeValid(out)) return Fail(out);
+  if (!StreamShapeValid(out)) return FailOpen(out);
   if (src->size == kSourceSizeUnknown) return true;
 
   uint64_t audio_end = TrimTrailingTags(src, start, src->size, NULL, NULL);

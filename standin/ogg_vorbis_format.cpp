@@ -13,11 +13,6 @@ static const uint32_t kMaxPagesForComments = 4096;
 // page found is the same whichever window first holds it.)
 static const uint32_t kTailWindows[3] = {8 * 1024, 64 * 1024, 1024 * 1024};
 
-static bool Fail(StreamFacts *out) {
-  ReleaseStreamFacts(out);
-  return false;
-}
-
 struct OggPage {
   uint8_t header_type;
   uint64_t granule;
@@ -139,12 +134,12 @@ bool OpenOggVorbis(const ByteSource *src, StreamFacts *out) {
   uint8_t ident[30];
   if (first.body_size < sizeof(ident) || !ReadExact(src, first.body_pos, ident, sizeof(ident))) return false;
   if (ident[0] != 1 || memcmp(ident + 1, "vorbis", 6) != 0) return false;
-  if (Le32(ident + 7) != 0) return Fail(out);  // Vorbis I only
+  if (Le32(ident + 7) != 0) return FailOpen(out);  // Vorbis I only
   out->format = kFormatOggVorbis;
   out->chans = ident[11];
   out->freq = Le32(ident + 12);
   out->origres = 0;
-  if (!StreamShapeValid(out)) return Fail(out);
+  if (!StreamShapeValid(out)) return FailOpen(out);
 
   uint8_t *packet = NULL;
   uint32_t packet_size = 0;

@@ -10,6 +10,11 @@ void ReleaseStreamFacts(StreamFacts *facts) {
   ClearStreamFacts(facts);
 }
 
+bool FailOpen(StreamFacts *facts) {
+  ReleaseStreamFacts(facts);
+  return false;
+}
+
 bool StreamShapeValid(const StreamFacts *facts) {
   return facts->freq != 0 && facts->freq <= kMaxSampleRate && facts->chans != 0 && facts->chans <= kMaxChannels;
 }

@@ -46,6 +46,9 @@ struct StreamFacts {
 void ClearStreamFacts(StreamFacts *facts);
 // Frees the tag blocks and clears the record.
 void ReleaseStreamFacts(StreamFacts *facts);
+// Every opener's way out when the bytes are not its stream: releases the
+// record and returns false.
+bool FailOpen(StreamFacts *facts);
 // Shape checks every opener ends with: a rate and channel count in range.
 bool StreamShapeValid(const StreamFacts *facts);
 

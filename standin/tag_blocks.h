@@ -46,3 +46,17 @@ bool LoadApeItems(const ByteSource *src, const ApeTagPlace *place, TagBlock *out
 // ("TAG", 128 bytes) and an APEv2 tag, in either order of presence. When an
 // APE tag is found and ape is not null, its place is stored there.
 uint64_t TrimTrailingTags(const ByteSource *src, uint64_t start, uint64_t end, ApeTagPlace *ape, bool *has_ape);
+
+// Takes the trailing tags off a file's end (as TrimTrailingTags, from start
+// on) and loads the APE tag's items into ape. Returns where the audio ends:
+// kSourceSizeUnknown for a download, whose end is not read. Inline, so that
+// each opener calls TrimTrailingTags and LoadApeItems itself, as the native
+// build's seed capture (which wraps calls between files) expects.
+static inline uint64_t LoadTrailingApe(const ByteSource *src, uint64_t start, TagBlock *ape) {
+  if (src->size == kSourceSizeUnknown) return kSourceSizeUnknown;
+  ApeTagPlace place;
+  bool has_ape = false;
+  const uint64_t audio_end = TrimTrailingTags(src, start, src->size, &place, &has_ape);
+  if (has_ape) LoadApeItems(src, &place, ape);
+  return audio_end;
+}

@@ -2,14 +2,7 @@
 #include <string.h>
 
 #include "standin/formats.h"
-#include "standin/tag_blocks.h"
-
-static const uint32_t kMaxChunks = 4096;  // bounds the walk over a file of tiny chunks
-
-static bool Fail(StreamFacts *out) {
-  ReleaseStreamFacts(out);
-  return false;
-}
+#include "standin/iff_chunks.h"
 
 bool OpenWav(const ByteSource *src, StreamFacts *out) {
   ClearStreamFacts(out);
@@ -21,63 +14,47 @@ bool OpenWav(const ByteSource *src, StreamFacts *out) {
   uint16_t tag = 0, channels = 0, block_align = 0, bits = 0, valid_bits = 0;
   uint32_t rate = 0;
   uint64_t data_pos = 0, data_size = 0;
-  uint64_t pos = 12;
-  for (uint32_t n = 0; n < kMaxChunks; ++n) {
-    uint8_t head[8];
-    if (!ReadExact(src, pos, head, sizeof(head))) break;
-    uint32_t size = Le32(head + 4);
-    uint64_t body = pos + 8;
-    if (memcmp(head, "fmt ", 4) == 0 && !have_fmt) {
+  ChunkWalk walk = StartChunkWalk(src, kRiffChunks, &out->tags[kTagId3v2]);
+  Chunk chunk;
+  while (NextChunk(&walk, have_fmt && have_data, &chunk)) {
+    if (memcmp(chunk.id, "fmt ", 4) == 0 && !have_fmt) {
       uint8_t fmt[40];
       memset(fmt, 0, sizeof(fmt));
-      if (size < 16) return Fail(out);
-      uint32_t want = size < sizeof(fmt) ? size : (uint32_t)sizeof(fmt);
-      if (!ReadExact(src, body, fmt, want)) return Fail(out);
+      if (chunk.size < 16) return FailOpen(out);
+      uint32_t want = chunk.size < sizeof(fmt) ? (uint32_t)chunk.size : (uint32_t)sizeof(fmt);
+      if (!ReadExact(src, chunk.body, fmt, want)) return FailOpen(out);
       tag = Le16(fmt);
       channels = Le16(fmt + 2);
       rate = Le32(fmt + 4);
       block_align = Le16(fmt + 12);
       bits = Le16(fmt + 14);
       if (tag == 0xFFFE) {
-        if (want < 40) return Fail(out);
+        if (want < 40) return FailOpen(out);
         valid_bits = Le16(fmt + 18);
         tag = Le16(fmt + 24);  // the sub-format GUID starts with the format tag
       }
       have_fmt = true;
-    } else if (memcmp(head, "data", 4) == 0 && !have_data) {
-      data_pos = body;
-      data_size = size;
+    } else if (memcmp(chunk.id, "data", 4) == 0 && !have_data) {
+      data_pos = chunk.body;
+      data_size = chunk.size;
       have_data = true;
-    } else if ((memcmp(head, "id3 ", 4) == 0 || memcmp(head, "ID3 ", 4) == 0) && out->tags[kTagId3v2].data == NULL) {
-      uint8_t tag_head[10];
-      if (size >= 10 && ReadExact(src, body, tag_head, 10)) {
-        uint32_t span = Id3v2TagSpan(tag_head);
-        if (span != 0 && span <= size) LoadId3v2Tag(src, body, &out->tags[kTagId3v2]);
-      }
     }
-    if (have_fmt && have_data && src->size == kSourceSizeUnknown) break;  // a download cannot walk past the audio
-    pos = body + size + (size & 1);  // odd chunks carry a pad byte
   }
-  if (!have_fmt || !have_data) return Fail(out);
+  if (!have_fmt || !have_data) return FailOpen(out);
 
   bool pcm = tag == 1 && bits >= 8 && bits <= 32;
   bool flt = tag == 3 && (bits == 32 || bits == 64);
-  if (!pcm && !flt) return Fail(out);
-  if (block_align == 0 || channels == 0) return Fail(out);
-  if (block_align < (uint32_t)channels * ((bits + 7u) / 8u)) return Fail(out);
+  if (!pcm && !flt) return FailOpen(out);
+  if (block_align == 0 || channels == 0) return FailOpen(out);
+  if (block_align < (uint32_t)channels * ((bits + 7u) / 8u)) return FailOpen(out);
 
-  // A data size past the end of the file (a cut or still-growing file) counts
-  // only the bytes present.
-  if (src->size != kSourceSizeUnknown) {
-    uint64_t present = data_pos <= src->size ? src->size - data_pos : 0;
-    if (data_size > present) data_size = present;
-  }
+  data_size = BytesPresent(src, data_pos, data_size);
   out->format = kFormatWav;
   out->freq = rate;
   out->chans = channels;
   out->origres = (valid_bits != 0 && valid_bits <= bits) ? valid_bits : bits;
   out->frames = data_size / block_align;
   out->length_known = true;
-  if (!StreamShapeValid(out)) return Fail(out);
+  if (!StreamShapeValid(out)) return FailOpen(out);
   return true;
 }

@@ -10,11 +10,6 @@ static const uint32_t kBlockSearch = 64 * 1024;
 static const uint32_t kMetadataRead = 64 * 1024;
 static const uint32_t kTailSearch = 1024 * 1024;
 
-static bool Fail(StreamFacts *out) {
-  ReleaseStreamFacts(out);
-  return false;
-}
-
 struct WavPackBlock {
   uint32_t size;  // bytes after the first eight
   uint16_t version;
@@ -60,111 +55,126 @@ static bool TotalFromLastBlock(const ByteSource *src, uint64_t audio_end, uint64
   return found;
 }
 
-bool OpenWavPack(const ByteSource *src, StreamFacts *out) {
-  static const uint32_t kRates[15] = {6000,  8000,  9600,  11025, 12000, 16000, 22050, 24000,
-                                      32000, 44100, 48000, 64000, 88200, 96000, 192000};
-  ClearStreamFacts(out);
-  uint64_t start = Id3v2SpanAt(src, 0);
-
+// The first block header at or after start; the search window grows only
+// while no block has been found in it.
+static bool FindFirstBlock(const ByteSource *src, uint64_t start, uint64_t *block_pos, WavPackBlock *first) {
   uint8_t *window = (uint8_t *)malloc(kBlockSearch + 32);
-  if (window == NULL) return Fail(out);
+  if (window == NULL) return false;
   uint32_t got = 0;
-  WavPackBlock first;
-  uint64_t block_pos = 0;
   bool found = false;
-  // The window grows only while no block has been found in it.
   for (uint32_t i = 0; !found && WindowHolds(src, start, window, kBlockSearch + 32, &got, i + 32); ++i) {
-    if (window[i] == 'w' && ParseBlockHeader(window + i, &first)) {
-      block_pos = start + i;
+    if (window[i] == 'w' && ParseBlockHeader(window + i, first)) {
+      *block_pos = start + i;
       found = true;
     }
   }
   free(window);
-  if (!found) return Fail(out);
-  LoadId3v2Tag(src, 0, &out->tags[kTagId3v2]);
-  if (first.flags & 0x80000000u) return Fail(out);  // DSD audio in WavPack is not measured here
+  return found;
+}
 
-  uint32_t bytes_per_sample = (first.flags & 3) + 1;
-  uint32_t shift = (first.flags >> 13) & 0x1F;
-  uint32_t rate_index = (first.flags >> 23) & 0xF;
-  out->chans = (first.flags & 4) ? 1 : 2;
+// The shape the first block's flags give: channels, rate (0 for a custom
+// one) and bits.
+static void ShapeFromFlags(uint32_t flags, StreamFacts *out) {
+  static const uint32_t kRates[15] = {6000,  8000,  9600,  11025, 12000, 16000, 22050, 24000,
+                                      32000, 44100, 48000, 64000, 88200, 96000, 192000};
+  uint32_t bytes_per_sample = (flags & 3) + 1;
+  uint32_t shift = (flags >> 13) & 0x1F;
+  uint32_t rate_index = (flags >> 23) & 0xF;
+  out->chans = (flags & 4) ? 1 : 2;
   out->freq = rate_index < 15 ? kRates[rate_index] : 0;
-  out->origres = (first.flags & 0x80) ? 32 : bytes_per_sample * 8;
-  if (!(first.flags & 0x80) && shift < out->origres) out->origres -= shift;
+  out->origres = (flags & 0x80) ? 32 : bytes_per_sample * 8;
+  if (!(flags & 0x80) && shift < out->origres) out->origres -= shift;
+}
 
-  // Metadata sub-blocks of the first block: channel count, odd sample rate.
-  // A file's walk reads only sub-block headers and the two kinds used, not
-  // the audio between them; a download (no known size) is read up front.
-  uint32_t meta_size = first.size - 24;
-  if (meta_size > kMetadataRead) meta_size = kMetadataRead;
-  uint8_t *meta = NULL;
-  MemorySource fetched = {NULL, 0};
-  ByteSource in_memory = {NULL, NULL, 0};
-  const ByteSource *walk = src;
-  uint64_t walk_base = block_pos + 32;
-  if (src->size == kSourceSizeUnknown) {
-    meta = (uint8_t *)malloc(meta_size ? meta_size : 1);
-    if (meta == NULL) return Fail(out);
-    fetched.data = meta;
-    fetched.size = ReadUpTo(src, walk_base, meta, meta_size);
-    meta_size = (uint32_t)fetched.size;
-    in_memory = MakeMemorySource(&fetched);
-    walk = &in_memory;
-    walk_base = 0;
-  } else if (walk_base >= src->size) {
-    meta_size = 0;
-  } else if (meta_size > src->size - walk_base) {
-    meta_size = (uint32_t)(src->size - walk_base);
-  }
+// Channel count and odd sample rate from the sub-blocks in [base, base +
+// size) of walk: only sub-block headers and the two kinds used are read, not
+// the audio between them.
+static void WalkSubBlocks(const ByteSource *walk, uint64_t base, uint32_t size, StreamFacts *out) {
   uint32_t pos = 0;
-  while (pos <= meta_size && 2 <= meta_size - pos) {
+  while (pos <= size && 2 <= size - pos) {
     uint8_t head_bytes[4];
     uint32_t head = 2;
-    if (!ReadExact(walk, walk_base + pos, head_bytes, 2)) break;
+    if (!ReadExact(walk, base + pos, head_bytes, 2)) break;
     uint32_t id = head_bytes[0];
     uint32_t words = head_bytes[1];
     if (id & 0x80) {  // large: three size bytes
-      if (4 > meta_size - pos || !ReadExact(walk, walk_base + pos + 2, head_bytes + 2, 2)) break;
+      if (4 > size - pos || !ReadExact(walk, base + pos + 2, head_bytes + 2, 2)) break;
       words |= ((uint32_t)head_bytes[2] << 8) | ((uint32_t)head_bytes[3] << 16);
       head = 4;
     }
     uint32_t stored = words * 2;
     uint32_t length = (id & 0x40) && stored > 0 ? stored - 1 : stored;  // odd-size flag
     pos += head;
-    if (stored > meta_size - pos) break;
+    if (stored > size - pos) break;
     uint32_t unique = id & 0x3F;
     uint8_t data[4];
     if (unique == 0x0D && length >= 1) {  // channel info: count first
       uint32_t want = length == 6 ? 3 : 1;
-      if (!ReadExact(walk, walk_base + pos, data, want)) break;
+      if (!ReadExact(walk, base + pos, data, want)) break;
       uint32_t chans = data[0];
       if (length == 6) chans = (data[0] | ((data[2] & 0xF) << 8)) + 1;
       out->chans = chans;
     } else if (unique == 0x27 && length >= 3) {  // sample rate
       uint32_t want = length >= 4 ? 4 : 3;
-      if (!ReadExact(walk, walk_base + pos, data, want)) break;
+      if (!ReadExact(walk, base + pos, data, want)) break;
       uint32_t rate = data[0] | ((uint32_t)data[1] << 8) | ((uint32_t)data[2] << 16);
       if (length >= 4) rate |= (uint32_t)(data[3] & 0x7F) << 24;
       out->freq = rate;
     }
     pos += stored;
   }
-  free(meta);
+}
 
-  uint64_t audio_end = src->size;
+// The metadata sub-blocks of the first block, up to kMetadataRead bytes of
+// them: read where they lie in a file, fetched up front from a download (no
+// known size). False when the fetch cannot be held.
+static bool ReadSubBlocks(const ByteSource *src, uint64_t block_pos, const WavPackBlock *first, StreamFacts *out) {
+  uint32_t meta_size = first->size - 24;
+  if (meta_size > kMetadataRead) meta_size = kMetadataRead;
+  const uint64_t base = block_pos + 32;
   if (src->size != kSourceSizeUnknown) {
-    ApeTagPlace ape;
-    bool has_ape = false;
-    audio_end = TrimTrailingTags(src, block_pos, src->size, &ape, &has_ape);
-    if (has_ape) LoadApeItems(src, &ape, &out->tags[kTagApe]);
+    if (base >= src->size) {
+      meta_size = 0;
+    } else if (meta_size > src->size - base) {
+      meta_size = (uint32_t)(src->size - base);
+    }
+    WalkSubBlocks(src, base, meta_size, out);
+    return true;
   }
-  if (first.total_samples != ~(uint64_t)0) {
-    out->frames = first.total_samples;
+  uint8_t *meta = (uint8_t *)malloc(meta_size ? meta_size : 1);
+  if (meta == NULL) return false;
+  MemorySource fetched = {meta, ReadUpTo(src, base, meta, meta_size)};
+  ByteSource in_memory = MakeMemorySource(&fetched);
+  WalkSubBlocks(&in_memory, 0, (uint32_t)fetched.size, out);
+  free(meta);
+  return true;
+}
+
+// The length: the first block's total, or for a file written without one
+// (e.g. from a pipe) the end of the last block before the trailing tags,
+// whose APE items are loaded on the way.
+static void MeasureFromTail(const ByteSource *src, uint64_t block_pos, const WavPackBlock *first, StreamFacts *out) {
+  const uint64_t audio_end = LoadTrailingApe(src, block_pos, &out->tags[kTagApe]);
+  if (first->total_samples != ~(uint64_t)0) {
+    out->frames = first->total_samples;
     out->length_known = true;
   } else if (audio_end != kSourceSizeUnknown && TotalFromLastBlock(src, audio_end, &out->frames)) {
     out->length_known = true;
   }
+}
+
+bool OpenWavPack(const ByteSource *src, StreamFacts *out) {
+  ClearStreamFacts(out);
+  const uint64_t start = Id3v2SpanAt(src, 0);
+  uint64_t block_pos = 0;
+  WavPackBlock first;
+  if (!FindFirstBlock(src, start, &block_pos, &first)) return FailOpen(out);
+  LoadId3v2Tag(src, 0, &out->tags[kTagId3v2]);
+  if (first.flags & 0x80000000u) return FailOpen(out);  // DSD audio in WavPack is not measured here
+  ShapeFromFlags(first.flags, out);
+  if (!ReadSubBlocks(src, block_pos, &first, out)) return FailOpen(out);
+  MeasureFromTail(src, block_pos, &first, out);
   out->format = kFormatWavPack;
-  if (!StreamShapeValid(out)) return Fail(out);
+  if (!StreamShapeValid(out)) return FailOpen(out);
   return true;
 }

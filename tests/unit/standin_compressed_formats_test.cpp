@@ -146,27 +146,6 @@ TEST(StandinMp3, TruncationsAndCutTagsAreSafe) {
 
 // --- Ogg ---
 
-Bytes OggPage(uint8_t type, uint64_t granule, uint32_t serial, const std::vector<uint8_t> &lacing, const Bytes &body) {
-  Bytes p;
-  Put(p, "OggS");
-  p.push_back(0);
-  p.push_back(type);
-  Le(p, granule, 8);
-  Le(p, serial, 4);
-  Le(p, 0, 4);  // sequence
-  Le(p, 0, 4);  // checksum (not checked)
-  p.push_back((uint8_t)lacing.size());
-  Put(p, lacing);
-  Put(p, body);
-  return p;
-}
-
-std::vector<uint8_t> Lacing(size_t len) {
-  std::vector<uint8_t> l(len / 255, 255);
-  l.push_back((uint8_t)(len % 255));
-  return l;
-}
-
 Bytes VorbisIdent(uint8_t chans, uint32_t rate) {
   Bytes b;
   b.push_back(1);
@@ -336,22 +315,6 @@ TEST(StandinFlac, UnknownCountAndBadStreamInfo) {
 
 // --- WavPack ---
 
-Bytes WavPackBlock(uint32_t flags, uint32_t total, uint32_t index, uint32_t samples, const Bytes &meta) {
-  Bytes b;
-  Put(b, "wvpk");
-  Le(b, 24 + meta.size(), 4);
-  Le(b, 0x410, 2);
-  b.push_back(0);
-  b.push_back(0);
-  Le(b, total, 4);
-  Le(b, index, 4);
-  Le(b, samples, 4);
-  Le(b, flags, 4);
-  Le(b, 0, 4);
-  Put(b, meta);
-  return b;
-}
-
 const uint32_t k16BitStereo44k = 1u | (9u << 23);
 
 TEST(StandinWavPack, TotalSamplesAndShape) {
@@ -447,15 +410,6 @@ TEST(StandinDsd, DsfShapeAndCountCutToTheAudioPresent) {
   OpenEveryPrefix(OpenDsf, Dsf(1, 5644800, 100, 64));
 }
 
-Bytes BeChunk(const char *id, const Bytes &body) {
-  Bytes c;
-  Put(c, std::string(id, 4));
-  Be(c, body.size(), 8);
-  Put(c, body);
-  if (body.size() & 1) c.push_back(0);
-  return c;
-}
-
 Bytes Dff(uint16_t chans, uint32_t rate, size_t data_bytes, const char *compression = "DSD ") {
   Bytes fs, chnl, cmpr, prop;
   Be(fs, rate, 4);
@@ -463,19 +417,15 @@ Bytes Dff(uint16_t chans, uint32_t rate, size_t data_bytes, const char *compress
   for (int i = 0; i < chans; ++i) Put(chnl, "C000");
   Put(cmpr, compression);
   Put(prop, "SND ");
-  Put(prop, BeChunk("FS  ", fs));
-  Put(prop, BeChunk("CHNL", chnl));
-  Put(prop, BeChunk("CMPR", cmpr));
+  Put(prop, IffChunk("FS  ", fs, kDsdiffChunks));
+  Put(prop, IffChunk("CHNL", chnl, kDsdiffChunks));
+  Put(prop, IffChunk("CMPR", cmpr, kDsdiffChunks));
   Bytes body;
   Put(body, "DSD ");
-  Put(body, BeChunk("FVER", Bytes{1, 5, 0, 0}));
-  Put(body, BeChunk("PROP", prop));
-  Put(body, BeChunk("DSD ", Bytes(data_bytes, 0x69)));
-  Bytes file;
-  Put(file, "FRM8");
-  Be(file, body.size(), 8);
-  Put(file, body);
-  return file;
+  Put(body, IffChunk("FVER", Bytes{1, 5, 0, 0}, kDsdiffChunks));
+  Put(body, IffChunk("PROP", prop, kDsdiffChunks));
+  Put(body, IffChunk("DSD ", Bytes(data_bytes, 0x69), kDsdiffChunks));
+  return IffChunk("FRM8", body, kDsdiffChunks);
 }
 
 TEST(StandinDsd, DsdiffShapeAndFrames) {

@@ -47,17 +47,10 @@ Opened OpenWith(const Lib &lib, BOOL mem, const void *what, QWORD offset, QWORD 
 // A WAV whose fmt chunk straddles the first page boundary and whose ID3 chunk
 // straddles a later one, preceded by `lead` bytes that are not part of the stream.
 Bytes PageStraddlingWave(size_t lead, uint32_t data_bytes) {
-  const Bytes fmt = PcmFormat(48000, 2, 16);
-  Bytes body;
-  Put(body, "WAVE");
-  Put(body, Chunk32("junk", Bytes(4096 - 12 - 8 - 6, 0)));  // fmt's header begins 6 bytes before 4096
-  Put(body, Chunk32("fmt ", fmt));
-  Put(body, Chunk32("data", Bytes(data_bytes, 0)));
-  Put(body, Chunk32("id3 ", Id3v2Title("Across pages")));
   Bytes file(lead, 0x77);
-  Put(file, "RIFF");
-  Le(file, body.size(), 4);
-  Put(file, body);
+  Put(file, Riff({IffChunk("junk", Bytes(4096 - 12 - 8 - 6, 0)),  // fmt's header begins 6 bytes before 4096
+                  IffChunk("fmt ", Fmt(1, 2, 48000, 16)), IffChunk("data", Bytes(data_bytes, 0)),
+                  IffChunk("id3 ", Id3v2Title("Across pages"))}));
   return file;
 }
 

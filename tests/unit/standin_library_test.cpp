@@ -66,17 +66,8 @@ class StandinLibrary : public ::testing::Test {
 
 // 16-bit stereo 44.1 kHz WAV of `frames` frames, with an ID3v2 chunk.
 Bytes Wave(uint32_t frames) {
-  const Bytes fmt = PcmFormat(44100, 2, 16);
-  Bytes body;
-  Put(body, "WAVE");
-  Put(body, Chunk32("fmt ", fmt));
-  Put(body, Chunk32("data", Bytes(frames * 4, 0)));
-  Put(body, Chunk32("id3 ", Id3v2Title("Tagged")));
-  Bytes file;
-  Put(file, "RIFF");
-  Le(file, body.size(), 4);
-  Put(file, body);
-  return file;
+  return Riff({IffChunk("fmt ", Fmt(1, 2, 44100, 16)), IffChunk("data", Bytes(frames * 4, 0)),
+               IffChunk("id3 ", Id3v2Title("Tagged"))});
 }
 
 Bytes Flac(uint64_t samples) {

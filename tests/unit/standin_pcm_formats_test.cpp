@@ -7,31 +7,8 @@
 
 namespace {
 
-Bytes Fmt(uint16_t tag, uint16_t chans, uint32_t rate, uint16_t bits, uint16_t align = 0) {
-  Bytes f;
-  if (align == 0) align = (uint16_t)(chans * ((bits + 7) / 8));
-  Le(f, tag, 2);
-  Le(f, chans, 2);
-  Le(f, rate, 4);
-  Le(f, (uint64_t)rate * align, 4);
-  Le(f, align, 2);
-  Le(f, bits, 2);
-  return f;
-}
-
-Bytes Riff(const std::vector<Bytes> &chunks) {
-  Bytes body;
-  Put(body, "WAVE");
-  for (const Bytes &c : chunks) Put(body, c);
-  Bytes file;
-  Put(file, "RIFF");
-  Le(file, body.size(), 4);
-  Put(file, body);
-  return file;
-}
-
 TEST(StandinWav, PcmShapeAndExactFrames) {
-  Bytes wav = Riff({Chunk32("fmt ", Fmt(1, 2, 44100, 16)), Chunk32("data", Bytes(4 * 1001, 0))});
+  Bytes wav = Riff({IffChunk("fmt ", Fmt(1, 2, 44100, 16)), IffChunk("data", Bytes(4 * 1001, 0))});
   StreamFacts f;
   ASSERT_TRUE(OpenBytes(OpenWav, wav, &f));
   EXPECT_EQ(f.format, (uint32_t)kFormatWav);
@@ -45,7 +22,7 @@ TEST(StandinWav, PcmShapeAndExactFrames) {
 
 TEST(StandinWav, FloatAndExtensible) {
   StreamFacts f;
-  ASSERT_TRUE(OpenBytes(OpenWav, Riff({Chunk32("fmt ", Fmt(3, 1, 48000, 32)), Chunk32("data", Bytes(40, 0))}), &f));
+  ASSERT_TRUE(OpenBytes(OpenWav, Riff({IffChunk("fmt ", Fmt(3, 1, 48000, 32)), IffChunk("data", Bytes(40, 0))}), &f));
   EXPECT_EQ(f.origres, 32u);
   EXPECT_EQ(f.frames, 10u);
   ReleaseStreamFacts(&f);
@@ -57,7 +34,7 @@ TEST(StandinWav, FloatAndExtensible) {
   Le(ext, 0x3F, 4);
   Le(ext, 1, 2);
   Zeros(ext, 14);
-  ASSERT_TRUE(OpenBytes(OpenWav, Riff({Chunk32("fmt ", ext), Chunk32("data", Bytes(24 * 7, 0))}), &f));
+  ASSERT_TRUE(OpenBytes(OpenWav, Riff({IffChunk("fmt ", ext), IffChunk("data", Bytes(24 * 7, 0))}), &f));
   EXPECT_EQ(f.chans, 6u);
   EXPECT_EQ(f.freq, 96000u);
   EXPECT_EQ(f.origres, 24u);
@@ -67,13 +44,13 @@ TEST(StandinWav, FloatAndExtensible) {
   // Extensible cut before its sub-format: not a stream.
   Bytes short_ext = Fmt(0xFFFE, 2, 44100, 16);
   Le(short_ext, 0, 2);
-  EXPECT_FALSE(OpenBytes(OpenWav, Riff({Chunk32("fmt ", short_ext), Chunk32("data", Bytes(8, 0))}), &f));
+  EXPECT_FALSE(OpenBytes(OpenWav, Riff({IffChunk("fmt ", short_ext), IffChunk("data", Bytes(8, 0))}), &f));
 }
 
 TEST(StandinWav, ChunksInAnyOrderWithPadBytes) {
   Bytes odd(3, 'x');
-  Bytes wav = Riff({Chunk32("LIST", odd), Chunk32("data", Bytes(400, 0)), Chunk32("junk", odd),
-                    Chunk32("fmt ", Fmt(1, 2, 22050, 16))});
+  Bytes wav = Riff({IffChunk("LIST", odd), IffChunk("data", Bytes(400, 0)), IffChunk("junk", odd),
+                    IffChunk("fmt ", Fmt(1, 2, 22050, 16))});
   StreamFacts f;
   ASSERT_TRUE(OpenBytes(OpenWav, wav, &f));
   EXPECT_EQ(f.freq, 22050u);
@@ -82,7 +59,7 @@ TEST(StandinWav, ChunksInAnyOrderWithPadBytes) {
 }
 
 TEST(StandinWav, DataSizePastTheEndCountsBytesPresent) {
-  Bytes wav = Riff({Chunk32("fmt ", Fmt(1, 2, 44100, 16)), Chunk32("data", Bytes(400, 0), false, 0xFFFFFFF0)});
+  Bytes wav = Riff({IffChunk("fmt ", Fmt(1, 2, 44100, 16)), IffChunk("data", Bytes(400, 0), kRiffChunks, 0xFFFFFFF0)});
   StreamFacts f;
   ASSERT_TRUE(OpenBytes(OpenWav, wav, &f));
   EXPECT_EQ(f.frames, 100u);
@@ -91,7 +68,7 @@ TEST(StandinWav, DataSizePastTheEndCountsBytesPresent) {
 
 TEST(StandinWav, Id3ChunkHandedOutOnlyWhenWhole) {
   Bytes tag = Id3v2Title("Wave Song");
-  Bytes wav = Riff({Chunk32("fmt ", Fmt(1, 1, 8000, 8)), Chunk32("data", Bytes(80, 0)), Chunk32("id3 ", tag)});
+  Bytes wav = Riff({IffChunk("fmt ", Fmt(1, 1, 8000, 8)), IffChunk("data", Bytes(80, 0)), IffChunk("id3 ", tag)});
   StreamFacts f;
   ASSERT_TRUE(OpenBytes(OpenWav, wav, &f));
   ASSERT_NE(f.tags[kTagId3v2].data, nullptr);
@@ -103,33 +80,33 @@ TEST(StandinWav, Id3ChunkHandedOutOnlyWhenWhole) {
   // The chunk is smaller than the tag its header declares: no tag, stream fine.
   Bytes small = tag;
   small.resize(tag.size() - 4);
-  ASSERT_TRUE(OpenBytes(OpenWav,
-                        Riff({Chunk32("fmt ", Fmt(1, 1, 8000, 8)), Chunk32("id3 ", small), Chunk32("data", Bytes(8, 0))}),
-                        &f));
+  ASSERT_TRUE(OpenBytes(
+      OpenWav, Riff({IffChunk("fmt ", Fmt(1, 1, 8000, 8)), IffChunk("id3 ", small), IffChunk("data", Bytes(8, 0))}),
+      &f));
   EXPECT_EQ(f.tags[kTagId3v2].data, nullptr);
   ReleaseStreamFacts(&f);
 }
 
 TEST(StandinWav, BadFormatsFail) {
   StreamFacts f;
-  Bytes data = Chunk32("data", Bytes(64, 0));
-  EXPECT_FALSE(OpenBytes(OpenWav, Riff({Chunk32("fmt ", Fmt(1, 0, 44100, 16, 4)), data}), &f));  // no channels
-  EXPECT_FALSE(OpenBytes(OpenWav, Riff({Chunk32("fmt ", Fmt(1, 2, 0, 16)), data}), &f));       // no rate
-  EXPECT_FALSE(OpenBytes(OpenWav, Riff({Chunk32("fmt ", Fmt(1, 2, 44100, 16, 1)), data}), &f));   // align < frame
+  Bytes data = IffChunk("data", Bytes(64, 0));
+  EXPECT_FALSE(OpenBytes(OpenWav, Riff({IffChunk("fmt ", Fmt(1, 0, 44100, 16, 4)), data}), &f));  // no channels
+  EXPECT_FALSE(OpenBytes(OpenWav, Riff({IffChunk("fmt ", Fmt(1, 2, 0, 16)), data}), &f));       // no rate
+  EXPECT_FALSE(OpenBytes(OpenWav, Riff({IffChunk("fmt ", Fmt(1, 2, 44100, 16, 1)), data}), &f));   // align < frame
   Bytes zero_align = Fmt(1, 2, 44100, 16);
   zero_align[12] = zero_align[13] = 0;
-  EXPECT_FALSE(OpenBytes(OpenWav, Riff({Chunk32("fmt ", zero_align), data}), &f));
-  EXPECT_FALSE(OpenBytes(OpenWav, Riff({Chunk32("fmt ", Fmt(2, 2, 44100, 4)), data}), &f));  // ADPCM
-  EXPECT_FALSE(OpenBytes(OpenWav, Riff({Chunk32("fmt ", Fmt(1, 200, 44100, 16)), data}), &f));  // channels cap
-  EXPECT_FALSE(OpenBytes(OpenWav, Riff({Chunk32("fmt ", Fmt(1, 2, 44100, 16))}), &f));           // no data
+  EXPECT_FALSE(OpenBytes(OpenWav, Riff({IffChunk("fmt ", zero_align), data}), &f));
+  EXPECT_FALSE(OpenBytes(OpenWav, Riff({IffChunk("fmt ", Fmt(2, 2, 44100, 4)), data}), &f));  // ADPCM
+  EXPECT_FALSE(OpenBytes(OpenWav, Riff({IffChunk("fmt ", Fmt(1, 200, 44100, 16)), data}), &f));  // channels cap
+  EXPECT_FALSE(OpenBytes(OpenWav, Riff({IffChunk("fmt ", Fmt(1, 2, 44100, 16))}), &f));           // no data
   EXPECT_FALSE(OpenBytes(OpenWav, Riff({data}), &f));                                              // no fmt
   Bytes tiny_fmt(10, 1);
-  EXPECT_FALSE(OpenBytes(OpenWav, Riff({Chunk32("fmt ", tiny_fmt), data}), &f));
+  EXPECT_FALSE(OpenBytes(OpenWav, Riff({IffChunk("fmt ", tiny_fmt), data}), &f));
 }
 
 TEST(StandinWav, EveryTruncationIsSafe) {
-  OpenEveryPrefix(OpenWav, Riff({Chunk32("fmt ", Fmt(1, 2, 44100, 16)), Chunk32("id3 ", Id3v2Title("x")),
-                                 Chunk32("data", Bytes(16, 0))}));
+  OpenEveryPrefix(OpenWav, Riff({IffChunk("fmt ", Fmt(1, 2, 44100, 16)), IffChunk("id3 ", Id3v2Title("x")),
+                                 IffChunk("data", Bytes(16, 0))}));
 }
 
 Bytes Extended(double rate) {
@@ -164,13 +141,9 @@ Bytes Aiff(bool aifc, uint16_t chans, uint32_t frames, uint16_t bits, uint32_t r
   Put(ssnd, sound);
   Bytes body;
   Put(body, aifc ? "AIFC" : "AIFF");
-  Put(body, Chunk32("COMM", comm, true));
-  Put(body, Chunk32("SSND", ssnd, true));
-  Bytes file;
-  Put(file, "FORM");
-  Be(file, body.size(), 4);
-  Put(file, body);
-  return file;
+  Put(body, IffChunk("COMM", comm, kAiffChunks));
+  Put(body, IffChunk("SSND", ssnd, kAiffChunks));
+  return IffChunk("FORM", body, kAiffChunks);
 }
 
 TEST(StandinAiff, RateFromExtendedFloat) {

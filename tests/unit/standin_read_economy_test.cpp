@@ -59,31 +59,8 @@ Bytes Mp3Frames(int n) {
   return b;
 }
 
-// An ID3v2.3 tag of about `size` bytes: a title and a picture frame.
-Bytes BigId3v2(const std::string &title, uint32_t picture_bytes) {
-  Bytes frames;
-  Put(frames, "TIT2");
-  Be(frames, title.size() + 1, 4);
-  Zeros(frames, 2);
-  frames.push_back(3);
-  Put(frames, title);
-  Put(frames, "APIC");
-  Be(frames, picture_bytes, 4);
-  Zeros(frames, 2);
-  Put(frames, Bytes(picture_bytes, 0x5A));
-  Bytes tag;
-  Put(tag, "ID3");
-  tag.push_back(3);
-  tag.push_back(0);
-  tag.push_back(0);
-  uint32_t n = (uint32_t)frames.size();
-  for (int s : {21, 14, 7, 0}) tag.push_back((uint8_t)((n >> s) & 0x7F));
-  Put(tag, frames);
-  return tag;
-}
-
 TEST(StandinReadEconomy, LeadingTagReadOnceByTheOpenerThatTakesTheFile) {
-  Bytes tag = BigId3v2("Cover Song", 60000);
+  Bytes tag = Id3v2Title("Cover Song", 3, 60000);
   Bytes file = tag;
   Put(file, Mp3Frames(200));
   CountingSource c;
@@ -146,21 +123,6 @@ TEST(StandinReadEconomy, FrameSearchReadsLittleYetReachesTheWholeWindow) {
   }
 }
 
-Bytes WavPackBlock(uint32_t flags, uint32_t total, const Bytes &meta) {
-  Bytes b;
-  Put(b, "wvpk");
-  Le(b, 24 + meta.size(), 4);
-  Le(b, 0x410, 2);
-  Zeros(b, 2);
-  Le(b, total, 4);
-  Le(b, 0, 4);
-  Le(b, total, 4);
-  Le(b, flags, 4);
-  Le(b, 0, 4);
-  Put(b, meta);
-  return b;
-}
-
 TEST(StandinReadEconomy, WavPackWalksSubBlockHeadersNotTheAudio) {
   // Custom rate: a 40 KB audio sub-block, then channel info and the rate after it.
   Bytes meta;
@@ -168,8 +130,8 @@ TEST(StandinReadEconomy, WavPackWalksSubBlockHeadersNotTheAudio) {
   Put(meta, Bytes(0x4E20 * 2, 0x33));
   Put(meta, Bytes{0x0D, 1, 6, 0x3F});                    // 6 channels
   Put(meta, Bytes{0x27 | 0x40, 2, 0x20, 0x62, 0x05, 0});  // 352800 Hz
-  Bytes file = WavPackBlock(3u | (15u << 23), 1000, meta);
-  Put(file, WavPackBlock(3u | (15u << 23), 1000, meta));  // the next block
+  Bytes file = WavPackBlock(3u | (15u << 23), 1000, 0, 1000, meta);
+  Put(file, WavPackBlock(3u | (15u << 23), 1000, 0, 1000, meta));  // the next block
   CountingSource c;
   ByteSource src = Counting(&c, file);
   StreamFacts f;
@@ -198,25 +160,9 @@ TEST(StandinReadEconomy, WavPackWalksSubBlockHeadersNotTheAudio) {
   Put(beyond, Bytes{0x0A | 0x80, 0x00, 0x80, 0x00});  // 64 KiB of audio
   Put(beyond, Bytes(0x10000, 0x33));
   Put(beyond, Bytes{0x0D, 1, 6, 0x3F});
-  ASSERT_TRUE(OpenBytes(OpenWavPack, WavPackBlock(1u | (9u << 23), 10, beyond), &f));
+  ASSERT_TRUE(OpenBytes(OpenWavPack, WavPackBlock(1u | (9u << 23), 10, 0, 10, beyond), &f));
   EXPECT_EQ(f.chans, 2u);
   ReleaseStreamFacts(&f);
-}
-
-Bytes OggPage(uint8_t type, uint64_t granule, const Bytes &body) {
-  Bytes p;
-  Put(p, "OggS");
-  p.push_back(0);
-  p.push_back(type);
-  Le(p, granule, 8);
-  Le(p, 7, 4);  // serial
-  Zeros(p, 8);
-  size_t segments = body.size() / 255 + 1;
-  p.push_back((uint8_t)segments);
-  for (size_t i = 0; i + 1 < segments; ++i) p.push_back(255);
-  p.push_back((uint8_t)(body.size() % 255));
-  Put(p, body);
-  return p;
 }
 
 // Identification and comment pages, `pages` audio pages of `page_body` bytes,
@@ -226,12 +172,12 @@ Bytes OggFile(int pages, size_t page_body, size_t last_body, uint64_t last) {
   Zeros(ident, 12);
   ident.push_back(0xB8);
   ident.push_back(1);
-  Bytes file = OggPage(2, 0, ident);
+  Bytes file = OggPage(2, 0, 7, Lacing(ident.size()), ident);
   Bytes comments = {3, 'v', 'o', 'r', 'b', 'i', 's'};
   Put(comments, VorbisComments({"TITLE=Tail"}));
-  Put(file, OggPage(0, 0, comments));
-  for (int i = 0; i < pages; ++i) Put(file, OggPage(0, 1000u * (i + 1), Bytes(page_body, 9)));
-  Put(file, OggPage(4, last, Bytes(last_body, 9)));
+  Put(file, OggPage(0, 0, 7, Lacing(comments.size()), comments));
+  for (int i = 0; i < pages; ++i) Put(file, OggPage(0, 1000u * (i + 1), 7, Lacing(page_body), Bytes(page_body, 9)));
+  Put(file, OggPage(4, last, 7, Lacing(last_body), Bytes(last_body, 9)));
   return file;
 }
 
