@@ -1,13 +1,12 @@
 """The file details box as a real window: the host's InfoBox slot, read back with windriver."""
-import json
 import struct
 import subprocess
-import time
 from pathlib import Path
 
 import pytest
 
-from conftest import wine_cmd, winpath, write_ini
+from conftest import winpath, write_ini
+from dialog_driver import DrivenProgram
 
 CAPTION = "About file"
 IDOK = 1
@@ -39,28 +38,14 @@ def show_details(folder, item):
     """Runs `talhost --info ITEM`; returns (caption, text) of the box it shows after
     pressing its OK button, or None when the call returned without a box."""
     item = winpath(item) if isinstance(item, Path) else item
-    host = subprocess.Popen(wine_cmd(Path(folder) / "talhost.exe", "--info", item), cwd=folder,
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    box = None
-    try:
-        # The driver waits until the box appears or the host has returned without one.
-        deadline = time.monotonic() + 180
-        while box is None and host.poll() is None and time.monotonic() < deadline:
-            driver = subprocess.run(
-                wine_cmd(Path(folder) / "windriver.exe", "--timeout", "3000", "--exe", "talhost.exe",
-                         "--class", "#32770", "wait", CAPTION, ";", "dump", ";", "click", str(IDOK), ";", "gone"),
-                cwd=folder, capture_output=True, timeout=180)
-            if driver.returncode == 0:
-                box = json.loads(driver.stdout.decode("utf-8").splitlines()[0])
-        out, err = host.communicate(timeout=180)
-    finally:
-        if host.poll() is None:
-            host.kill()
-            host.wait()
-    assert host.returncode == 0, err.decode(errors="replace")
-    assert b"InfoBox returned 0" in out
-    if box is None:
+    with DrivenProgram(folder, "talhost.exe", "--info", item) as host:
+        # The driver gives up once the host has returned without a box.
+        dumps = host.drive(CAPTION, "dump", ("click", IDOK), "gone", check=False)
+        assert host.finish() == 0, host.stderr.decode(errors="replace")
+    assert b"InfoBox returned 0" in host.stdout
+    if not dumps:
         return None
+    box = dumps[0]
     texts = [c["text"] for c in box["controls"] if c["class"] == "Static" and c["text"]]
     assert len(texts) == 1, box
     return box["caption"], texts[0]
