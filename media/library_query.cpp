@@ -13,8 +13,6 @@
 
 static char UrlBuffer[kUrlBufferBytes];
 
-void ClearQueryResult(QueryResult *result) { memset(result, 0, sizeof *result); }
-
 int LengthInMilliseconds(double seconds) {
   double ms = seconds * 1000.0;
   // llrint of a value outside the 64-bit range is undefined; 9.2e18 stays inside.

@@ -3,6 +3,7 @@
 // the length, is_seekable and the artist/album/year block.
 #pragma once
 #include <stdint.h>
+#include <string.h>
 
 #include "parsers/track_info.h"
 
@@ -21,4 +22,4 @@ struct QueryResult {
 };
 
 // An empty result: nothing to write.
-void ClearQueryResult(QueryResult *result);
+static inline void ClearQueryResult(QueryResult *result) { memset(result, 0, sizeof *result); }
