@@ -34,12 +34,15 @@ def trailing_tag_ranges(data, start):
     return ranges
 
 
+def leading_id3v2(data):
+    """The ranges of a leading ID3v2 tag (none without one) and where what follows it starts."""
+    pos = id3v2_span(data)
+    return ([(0, pos)] if pos else []), pos
+
+
 def flac_ranges(data):
     """The FLAC marker, each metadata block's header up to the last STREAMINFO or Vorbis comment, and those two."""
-    ranges = []
-    pos = id3v2_span(data)
-    if pos:
-        ranges.append((0, pos))
+    ranges, pos = leading_id3v2(data)
     ranges.append((pos, 4))
     pos += 4
     blocks = []
@@ -59,10 +62,7 @@ def flac_ranges(data):
 
 def mp3_ranges(data):
     """A leading ID3v2 tag, the first frame's header and its Xing/Info (and LAME) header, the tags at the end."""
-    ranges = []
-    pos = id3v2_span(data)
-    if pos:
-        ranges.append((0, pos))
+    ranges, pos = leading_id3v2(data)
     while pos + 4 <= len(data) and not (data[pos] == 0xFF and data[pos + 1] & 0xE0 == 0xE0):
         pos += 1
     h = data[pos:pos + 4]

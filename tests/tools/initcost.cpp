@@ -22,51 +22,13 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <wchar.h>
 
 #include "media/library_binding.h"
+#include "tests/tools/json_out.h"
 
 enum { kExitOk = 0, kExitNoLibrary = 1, kExitUsage = 2 };
 enum { kDefaultPairs = 200, kMaxPairs = 100000 };
-
-static char g_line[4096];
-static size_t g_len = 0;
-
-static void Out(const char *s) {
-  size_t n = strlen(s);
-  if (n > sizeof(g_line) - 1 - g_len) n = sizeof(g_line) - 1 - g_len;
-  memcpy(g_line + g_len, s, n);
-  g_len += n;
-  g_line[g_len] = 0;
-}
-
-static void OutFormat(const char *format, double value) {
-  char buf[64];
-  snprintf(buf, sizeof buf, format, value);
-  Out(buf);
-}
-
-static void OutInteger(const char *format, long long value) {
-  char buf[64];
-  snprintf(buf, sizeof buf, format, value);
-  Out(buf);
-}
-
-// A JSON string from UTF-8 text: quotes, backslashes and control bytes escaped.
-static void OutJsonString(const char *text) {
-  Out("\"");
-  for (const char *p = text; *p; ++p) {
-    char one[8] = {*p, 0};
-    if (*p == '"' || *p == '\\') {
-      one[0] = '\\';
-      one[1] = *p;
-      one[2] = 0;
-    } else if ((unsigned char)*p < 0x20) {
-      snprintf(one, sizeof one, "\\u%04x", (unsigned)(unsigned char)*p);
-    }
-    Out(one);
-  }
-  Out("\"");
-}
 
 static bool ParsePairs(const char *text, long *pairs) {
   char *end = NULL;
@@ -98,10 +60,8 @@ int main(int argc, char **argv) {
       reinterpret_cast<void (*)(void)>(GetProcAddress(b.module, "BASS_ErrorGetCode")));
 
   wchar_t path[MAX_PATH];
-  char path_utf8[MAX_PATH * 3];
   DWORD units = GetModuleFileNameW(b.module, path, MAX_PATH);
   if (units == 0 || units >= MAX_PATH) path[0] = 0;
-  if (WideCharToMultiByte(CP_UTF8, 0, path, -1, path_utf8, sizeof path_utf8, NULL, NULL) == 0) path_utf8[0] = 0;
 
   // Binding left the library initialised; the first query's pair finds it so.
   b.Free();
@@ -124,29 +84,34 @@ int main(int argc, char **argv) {
   const double ms = (double)(end.QuadPart - start.QuadPart) * 1000.0 / (double)frequency.QuadPart;
 
   Out("{\"library\":");
-  OutJsonString(path_utf8);
+  OutJsonString(path);
   if (get_version != NULL) {
     DWORD v = get_version();
-    char text[32];
-    snprintf(text, sizeof text, "%lu.%lu.%lu.%lu", (unsigned long)(v >> 24 & 0xFF), (unsigned long)(v >> 16 & 0xFF),
+    wchar_t text[32];
+    swprintf(text, 32, L"%lu.%lu.%lu.%lu", (unsigned long)(v >> 24 & 0xFF), (unsigned long)(v >> 16 & 0xFF),
              (unsigned long)(v >> 8 & 0xFF), (unsigned long)(v & 0xFF));
     Out(",\"version\":");
     OutJsonString(text);
-    OutInteger(",\"version_word\":%lld", v);
+    Out(",\"version_word\":");
+    OutInt(v);
   } else {
     Out(",\"version\":null,\"version_word\":null");
   }
   Out(rate0_refused ? ",\"rate0_refused\":true" : ",\"rate0_refused\":false");
+  Out(",\"rate0_error\":");
   if (have_error) {
-    OutInteger(",\"rate0_error\":%lld", rate0_error);
+    OutInt(rate0_error);
   } else {
-    Out(",\"rate0_error\":null");
+    Out("null");
   }
-  OutInteger(",\"pairs\":%lld", pairs);
-  OutInteger(",\"initialised\":%lld", initialised);
-  OutFormat(",\"ms_per_pair\":%.4f}\n", ms / (double)pairs);
-  fwrite(g_line, 1, g_len, stdout);
-  fflush(stdout);
+  Out(",\"pairs\":");
+  OutInt(pairs);
+  Out(",\"initialised\":");
+  OutInt(initialised);
+  char ms_text[32];
+  snprintf(ms_text, sizeof ms_text, ",\"ms_per_pair\":%.4f}\n", ms / (double)pairs);
+  Out(ms_text);
+  OutFlush();
   UnbindMediaLibrary();
   return kExitOk;
 }

@@ -74,6 +74,8 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "tests/tools/json_out.h"
+
 enum { kExitOk = 0, kExitTimeout = 1, kExitUsage = 2, kExitNoTarget = 3 };
 enum { kTextUnits = 4096, kMaxControls = 256 };
 
@@ -86,56 +88,6 @@ static wchar_t g_font_face[LF_FACESIZE] = L"MS Shell Dlg";
 static int g_font_points = 8;
 
 // ---- output -----------------------------------------------------------------
-
-static char g_out[1 << 20];
-static size_t g_out_len = 0;
-
-static void OutBytes(const char *s, size_t n) {
-  if (n > sizeof(g_out) - 1 - g_out_len) n = sizeof(g_out) - 1 - g_out_len;
-  memcpy(g_out + g_out_len, s, n);
-  g_out_len += n;
-  g_out[g_out_len] = 0;
-}
-
-static void Out(const char *s) { OutBytes(s, strlen(s)); }
-
-static void OutInt(long long v) {
-  char buf[32];
-  snprintf(buf, sizeof(buf), "%lld", v);
-  Out(buf);
-}
-
-static void OutFlush(void) {
-  fwrite(g_out, 1, g_out_len, stdout);
-  fflush(stdout);
-  g_out_len = 0;
-  g_out[0] = 0;
-}
-
-// A JSON string from UTF-16 text, escaped.
-static void OutJsonString(const wchar_t *text) {
-  Out("\"");
-  for (const wchar_t *p = text; *p; ++p) {
-    wchar_t c = *p;
-    if (c == L'"') {
-      Out("\\\"");
-    } else if (c == L'\\') {
-      Out("\\\\");
-    } else if (c < 0x20 || c == 0x7F) {
-      char buf[8];
-      snprintf(buf, sizeof(buf), "\\u%04x", (unsigned)c);
-      Out(buf);
-    } else {
-      // One unit, or a surrogate pair, to UTF-8.
-      int units = (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) ? 2 : 1;
-      char buf[8];
-      int n = WideCharToMultiByte(CP_UTF8, 0, p, units, buf, sizeof(buf), NULL, NULL);
-      if (n > 0) OutBytes(buf, (size_t)n);
-      p += units - 1;
-    }
-  }
-  Out("\"");
-}
 
 static void Fail(const char *what, const wchar_t *detail) {
   char buf[kTextUnits * 3];
