@@ -1,6 +1,8 @@
 // MPEG-4 audio files (AAC and ALAC in the ISO box structure) and raw ADTS
 // AAC streams. The first sound track gives the shape; its media header and
-// edit list give the length.
+// edit list give the length; the ilst atoms give the tags.
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "standin/formats.h"
@@ -150,6 +152,74 @@ static bool ReadMp4Audio(const ByteSource *src, Mp4Audio *a) {
   return false;
 }
 
+// The iTunes-style items the library hands out, by atom type, under its words.
+struct Mp4Item {
+  char type[5];
+  const char *key;
+};
+static const Mp4Item kMp4Items[] = {
+    {"\xA9nam", "Title"}, {"\xA9" "ART", "Artist"}, {"aART", "AlbumArtist"}, {"\xA9" "alb", "Album"},
+    {"\xA9" "day", "Date"}, {"\xA9gen", "Genre"}, {"trkn", "Track"},  {"\xA9" "cmt", "Comment"},
+    {"\xA9too", "Tool"},
+};
+static const uint32_t kMaxIlstBytes = 1024 * 1024;  // covers cover art before the text items
+
+// One item's value: a UTF-8 text, or the track pair "3/9" ("3" without a total).
+static void AddMp4Item(const uint8_t *ilst, uint64_t item_body, uint64_t item_end, const Mp4Item &item,
+                       TagListBuilder *list) {
+  // The item's first child is its 'data' atom: size, type, version and type code, locale, value.
+  if (16 > item_end - item_body || memcmp(ilst + item_body + 4, "data", 4) != 0) return;
+  uint64_t data_end = item_body + Be32(ilst + item_body);
+  if (data_end < item_body + 16 || data_end > item_end) return;
+  const uint8_t *value = ilst + item_body + 16;
+  uint32_t len = (uint32_t)(data_end - item_body - 16);
+  uint32_t type_code = Be24(ilst + item_body + 9);
+  if (memcmp(item.type, "trkn", 4) == 0) {
+    if (len < 6) return;
+    char pair[16];
+    uint32_t track = Be16(value + 2), total = Be16(value + 4);
+    int n = total != 0 ? snprintf(pair, sizeof pair, "%u/%u", track, total) : snprintf(pair, sizeof pair, "%u", track);
+    if (n > 0) AddTagEntry(list, item.key, (const uint8_t *)pair, (uint32_t)n);
+  } else if (type_code == 1) {
+    AddTagEntry(list, item.key, value, len);
+  }
+}
+
+// moov/udta/meta/ilst as a list; meta is a full atom (version and flags
+// before its children) as MP4 writers make it, or a plain one as older
+// QuickTime writers do.
+static void LoadMp4Tags(const ByteSource *src, TagBlock *out) {
+  Box moov, udta, meta, ilst;
+  if (!FindChild(src, 0, src->size, "moov", &moov) || !FindChild(src, moov.body, moov.end, "udta", &udta) ||
+      !FindChild(src, udta.body, udta.end, "meta", &meta)) {
+    return;
+  }
+  uint8_t head[8];
+  if (8 > meta.end - meta.body || !ReadExact(src, meta.body, head, 8)) return;
+  const uint64_t children = Be32(head) == 0 ? meta.body + 4 : meta.body;
+  if (!FindChild(src, children, meta.end, "ilst", &ilst) || ilst.end - ilst.body > kMaxIlstBytes) return;
+  const uint32_t size = (uint32_t)(ilst.end - ilst.body);
+  uint8_t *items = (uint8_t *)malloc(size ? size : 1);
+  TagListBuilder list;
+  // An entry never outgrows its item: 24 header bytes against a key of at
+  // most 11 bytes, "=" and NUL, and a track pair of 11 bytes against 8.
+  if (items == NULL || !ReadExact(src, ilst.body, items, size) || !StartTagList(&list, size)) {
+    free(items);
+    return;
+  }
+  uint64_t pos = 0;
+  for (uint32_t n = 0; n < kMaxBoxes && 8 <= size - pos; ++n) {
+    const uint64_t item_size = Be32(items + pos);
+    if (item_size < 8 || item_size > size - pos) break;
+    for (const Mp4Item &item : kMp4Items) {
+      if (memcmp(items + pos + 4, item.type, 4) == 0) AddMp4Item(items, pos + 8, pos + item_size, item, &list);
+    }
+    pos += item_size;
+  }
+  free(items);
+  FinishTagList(&list, out);
+}
+
 static bool OpenMp4Codec(const ByteSource *src, StreamFacts *out, const char *codec, uint32_t format, bool lossless) {
   ClearStreamFacts(out);
   Mp4Audio a;
@@ -170,6 +240,7 @@ static bool OpenMp4Codec(const ByteSource *src, StreamFacts *out, const char *co
       out->length_known = true;
     }
   }
+  LoadMp4Tags(src, &out->tags[kTagMp4]);
   return true;
 }
 

@@ -19,7 +19,8 @@ I686 = Path(os.environ.get("TANDREL_I686_DIST", BUILD / "i686" / "dist"))
 
 # Add-ons whose formats the fixture maker can make with Debian's tools.
 ADDON_FORMATS = {"bassflac.dll": (".flac",), "basswv.dll": (".wv",), "bassdsd.dll": (".dsf", ".dff")}
-ALL_ADDONS = ("bassflac.dll", "basswv.dll", "bass_ape.dll", "bass_aac.dll", "bassalac.dll", "bassdsd.dll")
+ALL_ADDONS = ("bassflac.dll", "basswv.dll", "bass_ape.dll", "bass_aac.dll", "bassalac.dll", "bassdsd.dll",
+              "basswma.dll")
 LIBRARY_EXPORTS = sorted(["BASS_Init", "BASS_Free", "BASS_SetConfig", "BASS_SetConfigPtr", "BASS_PluginLoad",
                           "BASS_PluginFree", "BASS_StreamCreateFile", "BASS_StreamCreateURL", "BASS_ChannelGetInfo",
                           "BASS_ChannelGetLength", "BASS_ChannelBytes2Seconds", "BASS_ChannelGetTags",
