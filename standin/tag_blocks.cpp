@@ -37,9 +37,9 @@ uint32_t LoadId3v2Tag(const ByteSource *src, uint64_t offset, TagBlock *out) {
   // Zero bytes after the tag keep a reader that peeks a little past its end
   // inside the block.
   const uint32_t kSlack = 16;
-  uint8_t *data = (uint8_t *)calloc(1, (size_t)handed_out + kSlack);
+  uint8_t *data = (uint8_t *)calloc(1, (size_t)span + kSlack);
   if (data == NULL) return span;
-  if (!ReadExact(src, offset, data, handed_out)) {  // cut short: no tag
+  if (!ReadExact(src, offset, data, span)) {  // cut short (footer included): no tag
     free(data);
     return span;
   }
