@@ -22,7 +22,7 @@ static const uint8_t kContentDescription[16] = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x
 static const uint8_t kExtendedContentDescription[16] = {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11,
                                                         0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
 
-static const uint32_t kMaxHeaderBytes = 4 * 1024 * 1024;  // covers cover art in the descriptions
+static const uint32_t kMaxHeaderBytes = 4 * 1024 * 1024;  // a description object: its cover art included
 static const uint32_t kMaxObjects = 1024;
 static const uint32_t kKeyBytes = 256;  // an attribute name as UTF-8 with its NUL
 
@@ -126,69 +126,96 @@ static void AddExtendedDescription(const uint8_t *body, uint32_t size, TagListBu
   }
 }
 
+// Where the header object's children of interest lie (body offset, size).
+struct AsfObjects {
+  uint64_t file_body, stream_body, content_body, extended_body;
+  uint64_t content_size, extended_size;
+  bool file, stream, content, extended;
+};
+
+// Walks the header object's children by their 24-byte headers alone; the
+// first object of each kind counts (for the stream: the first audio stream).
+static bool FindAsfObjects(const ByteSource *src, uint64_t header_end, uint32_t objects, AsfObjects *found) {
+  memset(found, 0, sizeof *found);
+  uint64_t pos = 30;
+  for (uint32_t n = 0; n < objects && n < kMaxObjects && pos < header_end && 24 <= header_end - pos; ++n) {
+    uint8_t head[24 + 16];
+    if (!ReadExact(src, pos, head, 24)) return false;
+    const uint64_t size = Le64(head + 16);
+    if (size < 24 || size > header_end - pos) break;
+    const uint64_t body = pos + 24, body_size = size - 24;
+    if (memcmp(head, kFileProperties, 16) == 0 && !found->file && body_size >= 80) {
+      found->file = true;
+      found->file_body = body;
+    } else if (memcmp(head, kStreamProperties, 16) == 0 && !found->stream && body_size >= 54 + 16 &&
+               ReadExact(src, body, head + 24, 16) && memcmp(head + 24, kAudioMedia, 16) == 0) {
+      found->stream = true;
+      found->stream_body = body;
+    } else if (memcmp(head, kContentDescription, 16) == 0 && !found->content && body_size <= kMaxHeaderBytes) {
+      found->content = true;
+      found->content_body = body;
+      found->content_size = body_size;
+    } else if (memcmp(head, kExtendedContentDescription, 16) == 0 && !found->extended &&
+               body_size <= kMaxHeaderBytes) {
+      found->extended = true;
+      found->extended_body = body;
+      found->extended_size = body_size;
+    }
+    pos += size;
+  }
+  return true;
+}
+
+// Reads a description object's body and adds its entries to the list.
+static void AddAsfDescription(const ByteSource *src, uint64_t body, uint64_t size, TagListBuilder *list,
+                              void (*add)(const uint8_t *, uint32_t, TagListBuilder *, uint8_t *)) {
+  uint8_t *bytes = (uint8_t *)malloc(size ? (size_t)size : 1);
+  // Converted text: at most three bytes of UTF-8 per two bytes of UTF-16.
+  uint8_t *scratch = (uint8_t *)malloc((size_t)size * 2 + 1);
+  if (bytes != NULL && scratch != NULL && ReadExact(src, body, bytes, (uint32_t)size)) {
+    add(bytes, (uint32_t)size, list, scratch);
+  }
+  free(bytes);
+  free(scratch);
+}
+
 bool OpenAsf(const ByteSource *src, StreamFacts *out) {
   ClearStreamFacts(out);
   uint8_t head[30];
   if (!ReadExact(src, 0, head, sizeof(head)) || memcmp(head, kHeaderObject, 16) != 0) return false;
   const uint64_t header_size = Le64(head + 16);
-  const uint32_t objects = Le32(head + 24);
-  if (header_size < 30 || header_size > kMaxHeaderBytes) return FailOpen(out);
-  const uint32_t size = (uint32_t)header_size;
-  uint8_t *header = (uint8_t *)malloc(size);
-  // Converted text: at most three bytes per UTF-16 unit of the header.
-  uint8_t *scratch = (uint8_t *)malloc((size_t)size * 2);
-  TagListBuilder list;
-  list.data = NULL;
-  if (header == NULL || scratch == NULL || !ReadExact(src, 0, header, size) || !StartTagList(&list, size * 2)) {
-    free(header);
-    free(scratch);
-    return FailOpen(out);
-  }
-  bool have_file = false, have_audio = false;
-  uint64_t play_duration = 0, preroll_ms = 0;
-  uint32_t pos = 30;
-  for (uint32_t n = 0; n < objects && n < kMaxObjects && 24 <= size - pos; ++n) {
-    const uint8_t *object = header + pos;
-    const uint64_t object_size = Le64(object + 16);
-    if (object_size < 24 || object_size > size - pos) break;
-    const uint8_t *body = object + 24;
-    const uint32_t body_size = (uint32_t)object_size - 24;
-    if (memcmp(object, kFileProperties, 16) == 0 && body_size >= 80) {
-      play_duration = Le64(body + 40);  // 100-nanosecond units
-      preroll_ms = Le64(body + 56);
-      have_file = true;
-    } else if (memcmp(object, kStreamProperties, 16) == 0 && body_size >= 54 + 16 && !have_audio &&
-               memcmp(body, kAudioMedia, 16) == 0 && Le32(body + 40) >= 16) {
-      const uint8_t *wave = body + 54;  // WAVEFORMATEX
-      out->chans = Le16(wave + 2);
-      out->freq = Le32(wave + 4);
-      out->origres = 0;
-      have_audio = true;
-    } else if (memcmp(object, kContentDescription, 16) == 0) {
-      AddContentDescription(body, body_size, &list, scratch);
-    } else if (memcmp(object, kExtendedContentDescription, 16) == 0) {
-      AddExtendedDescription(body, body_size, &list, scratch);
-    }
-    pos += (uint32_t)object_size;
-  }
-  free(header);
-  free(scratch);
-  if (!have_audio || !StreamShapeValid(out)) {
-    free(list.data);
-    return FailOpen(out);
-  }
+  if (header_size < 30) return FailOpen(out);
+  AsfObjects found;
+  if (!FindAsfObjects(src, header_size, Le32(head + 24), &found) || !found.stream) return FailOpen(out);
+  uint8_t wave[16];  // the audio stream's WAVEFORMATEX, after its type-specific data
+  if (!ReadExact(src, found.stream_body + 54, wave, sizeof wave)) return FailOpen(out);
   out->format = kFormatWma;
-  if (have_file) {
-    const uint64_t preroll = preroll_ms * 10000;
+  out->chans = Le16(wave + 2);
+  out->freq = Le32(wave + 4);
+  out->origres = 0;
+  if (!StreamShapeValid(out)) return FailOpen(out);
+  uint8_t file[80];
+  if (found.file && ReadExact(src, found.file_body, file, sizeof file)) {
+    const uint64_t play_duration = Le64(file + 40);  // 100-nanosecond units
+    const uint64_t preroll = Le64(file + 56) * 10000;  // milliseconds
     const uint64_t duration = play_duration > preroll ? play_duration - preroll : 0;
     // 100-ns units to frames, without overflow for any rate in range.
     out->frames = duration / 10000000 * out->freq + duration % 10000000 * out->freq / 10000000;
     out->length_known = true;
   }
-  if (list.used > 0) {
-    FinishTagList(&list, &out->tags[kTagWma]);
-  } else {
-    free(list.data);
+  // An entry takes no more than twice its bytes in the object (UTF-16 to
+  // UTF-8 grows a text by half at most; keys and numbers fit their headers).
+  uint64_t cap = (found.content_size + found.extended_size) * 2;
+  if (cap > kMaxTagBlock) cap = kMaxTagBlock;  // what does not fit is left out
+  TagListBuilder list;
+  if (StartTagList(&list, (uint32_t)cap)) {
+    if (found.content) AddAsfDescription(src, found.content_body, found.content_size, &list, AddContentDescription);
+    if (found.extended) AddAsfDescription(src, found.extended_body, found.extended_size, &list, AddExtendedDescription);
+    if (list.used > 0) {
+      FinishTagList(&list, &out->tags[kTagWma]);
+    } else {
+      free(list.data);
+    }
   }
   return true;
 }

@@ -162,27 +162,43 @@ static const Mp4Item kMp4Items[] = {
     {"\xA9" "day", "Date"}, {"\xA9gen", "Genre"}, {"trkn", "Track"},  {"\xA9" "cmt", "Comment"},
     {"\xA9too", "Tool"},
 };
-static const uint32_t kMaxIlstBytes = 1024 * 1024;  // covers cover art before the text items
+static const uint32_t kMaxItemBytes = 64 * 1024;  // a text item; cover art and the like are passed over
 
-// One item's value: a UTF-8 text, or the track pair "3/9" ("3" without a total).
-static void AddMp4Item(const uint8_t *ilst, uint64_t item_body, uint64_t item_end, const Mp4Item &item,
-                       TagListBuilder *list) {
+// One item's value from its body: a UTF-8 text, or the track pair "3/9"
+// ("3" without a total).
+static void AddMp4Item(const uint8_t *body, uint32_t size, const Mp4Item &item, TagListBuilder *list) {
   // The item's first child is its 'data' atom: size, type, version and type code, locale, value.
-  if (16 > item_end - item_body || memcmp(ilst + item_body + 4, "data", 4) != 0) return;
-  uint64_t data_end = item_body + Be32(ilst + item_body);
-  if (data_end < item_body + 16 || data_end > item_end) return;
-  const uint8_t *value = ilst + item_body + 16;
-  uint32_t len = (uint32_t)(data_end - item_body - 16);
-  uint32_t type_code = Be24(ilst + item_body + 9);
+  if (16 > size || memcmp(body + 4, "data", 4) != 0) return;
+  const uint32_t data_size = Be32(body);
+  if (data_size < 16 || data_size > size) return;
+  const uint8_t *value = body + 16;
+  const uint32_t len = data_size - 16;
   if (memcmp(item.type, "trkn", 4) == 0) {
     if (len < 6) return;
     char pair[16];
-    uint32_t track = Be16(value + 2), total = Be16(value + 4);
-    int n = total != 0 ? snprintf(pair, sizeof pair, "%u/%u", track, total) : snprintf(pair, sizeof pair, "%u", track);
+    const unsigned track = Be16(value + 2), total = Be16(value + 4);
+    const int n = total != 0 ? snprintf(pair, sizeof pair, "%u/%u", track, total) : snprintf(pair, sizeof pair, "%u", track);
     if (n > 0) AddTagEntry(list, item.key, (const uint8_t *)pair, (uint32_t)n);
-  } else if (type_code == 1) {
+  } else if (Be24(body + 9) == 1) {
     AddTagEntry(list, item.key, value, len);
   }
+}
+
+// The next item of the ilst at *pos that the library hands out, and its words.
+static bool NextMp4Item(const ByteSource *src, const Box &ilst, uint64_t *pos, uint32_t *count, Box *box,
+                        const Mp4Item **item) {
+  while (*count < kMaxBoxes && *pos < ilst.end) {
+    ++*count;
+    if (!ReadBox(src, *pos, ilst.end, box)) return false;
+    *pos = box->end;
+    if (box->end - box->body > kMaxItemBytes) continue;
+    for (const Mp4Item &known : kMp4Items) {
+      if (memcmp(box->type, known.type, 4) != 0) continue;
+      *item = &known;
+      return true;
+    }
+  }
+  return false;
 }
 
 // moov/udta/meta/ilst as a list; meta is a full atom (version and flags
@@ -197,26 +213,29 @@ static void LoadMp4Tags(const ByteSource *src, TagBlock *out) {
   uint8_t head[8];
   if (8 > meta.end - meta.body || !ReadExact(src, meta.body, head, 8)) return;
   const uint64_t children = Be32(head) == 0 ? meta.body + 4 : meta.body;
-  if (!FindChild(src, children, meta.end, "ilst", &ilst) || ilst.end - ilst.body > kMaxIlstBytes) return;
-  const uint32_t size = (uint32_t)(ilst.end - ilst.body);
-  uint8_t *items = (uint8_t *)malloc(size ? size : 1);
+  if (!FindChild(src, children, meta.end, "ilst", &ilst)) return;
+  // First the items' sizes: an entry never outgrows its item's body (16
+  // bytes of data atom header against a key of at most 11 bytes, "=" and
+  // NUL, and a track pair of 11 bytes against 8 more).
+  uint64_t pos = ilst.body;
+  uint32_t count = 0, cap = 0;
+  Box box;
+  const Mp4Item *item = NULL;
+  while (NextMp4Item(src, ilst, &pos, &count, &box, &item)) cap += (uint32_t)(box.end - box.body) + 8;
+  if (cap > kMaxTagBlock) cap = kMaxTagBlock;  // what does not fit is left out
+  uint8_t *body = (uint8_t *)malloc(kMaxItemBytes);
   TagListBuilder list;
-  // An entry never outgrows its item: 24 header bytes against a key of at
-  // most 11 bytes, "=" and NUL, and a track pair of 11 bytes against 8.
-  if (items == NULL || !ReadExact(src, ilst.body, items, size) || !StartTagList(&list, size)) {
-    free(items);
+  if (body == NULL || !StartTagList(&list, cap)) {
+    free(body);
     return;
   }
-  uint64_t pos = 0;
-  for (uint32_t n = 0; n < kMaxBoxes && 8 <= size - pos; ++n) {
-    const uint64_t item_size = Be32(items + pos);
-    if (item_size < 8 || item_size > size - pos) break;
-    for (const Mp4Item &item : kMp4Items) {
-      if (memcmp(items + pos + 4, item.type, 4) == 0) AddMp4Item(items, pos + 8, pos + item_size, item, &list);
-    }
-    pos += item_size;
+  pos = ilst.body;
+  count = 0;
+  while (NextMp4Item(src, ilst, &pos, &count, &box, &item)) {
+    const uint32_t size = (uint32_t)(box.end - box.body);
+    if (ReadExact(src, box.body, body, size)) AddMp4Item(body, size, *item, &list);
   }
-  free(items);
+  free(body);
   FinishTagList(&list, out);
 }
 
