@@ -22,7 +22,7 @@ static const uint8_t kContentDescription[16] = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x
 static const uint8_t kExtendedContentDescription[16] = {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11,
                                                         0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
 
-static const uint32_t kMaxHeaderBytes = 4 * 1024 * 1024;  // a description object: its cover art included
+static const uint32_t kMaxDescriptionBytes = 4 * 1024 * 1024;  // a description object: its cover art included
 static const uint32_t kMaxObjects = 1024;
 static const uint32_t kKeyBytes = 256;  // an attribute name as UTF-8 with its NUL
 
@@ -151,12 +151,12 @@ static bool FindAsfObjects(const ByteSource *src, uint64_t header_end, uint32_t 
                ReadExact(src, body, head + 24, 16) && memcmp(head + 24, kAudioMedia, 16) == 0) {
       found->stream = true;
       found->stream_body = body;
-    } else if (memcmp(head, kContentDescription, 16) == 0 && !found->content && body_size <= kMaxHeaderBytes) {
+    } else if (memcmp(head, kContentDescription, 16) == 0 && !found->content && body_size <= kMaxDescriptionBytes) {
       found->content = true;
       found->content_body = body;
       found->content_size = body_size;
     } else if (memcmp(head, kExtendedContentDescription, 16) == 0 && !found->extended &&
-               body_size <= kMaxHeaderBytes) {
+               body_size <= kMaxDescriptionBytes) {
       found->extended = true;
       found->extended_body = body;
       found->extended_size = body_size;
