@@ -5,7 +5,7 @@ import shutil
 import struct
 from pathlib import Path
 
-# The media library's files as the plug-in loads them; the stand-in builds all but basswma.dll.
+# The media library's files as the plug-in loads them; the stand-in builds them all.
 LIBRARY_DLLS = ("bass.dll", "bassflac.dll", "basswv.dll", "bass_ape.dll", "bass_aac.dll", "bassalac.dll",
                 "basswma.dll", "bassdsd.dll")
 PE_MACHINES = {0x14C: "32-bit (i386)", 0x8664: "64-bit (x86-64)"}

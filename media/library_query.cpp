@@ -52,9 +52,7 @@ static void MeasureAndReadTags(const wchar_t *file, bool is_url, bool read_tags,
   if (!is_url && read_tags) {
     // Each reader runs only while no title has been found.
     TrackInfoRecord *record = &result->tags;
-    ReadVorbisComments(stream, record);
-    if (record->title[0] == 0) ReadApeTag(stream, record);
-    if (record->title[0] == 0) ReadId3v2Tag(stream, record);
+    for (size_t i = 0; i < kTagReaderCount && record->title[0] == 0; ++i) ReadTag(stream, kTagReaders[i], record);
   }
   MediaStreamFree(stream);
 }

@@ -1,25 +1,39 @@
 // The tag readers' edge: fetch the library's tag data, hand it to the parsers.
 #include "media/tag_readers.h"
 
-#include "parsers/id3v2.h"
 #include "media/library_binding.h"
-#include "parsers/tag_lists.h"
+#include "parsers/id3v1.h"
+#include "parsers/id3v2.h"
 
-static void ReadTagList(uint32_t stream, DWORD type, TagListKind kind, TrackInfoRecord *record) {
-  const char *list = MediaChannelGetTags(stream, type);
-  if (list == NULL) return;
+static void ParseList(TrackInfoRecord *record, const char *list, TagListKind kind) {
   ParseTagList(record, list, TagListSize(list), kind);
 }
 
-void ReadVorbisComments(uint32_t stream, TrackInfoRecord *record) {
-  ReadTagList(stream, BASS_TAG_OGG, kVorbisCommentList, record);
+static void ParseId3v2(TrackInfoRecord *record, const char *block, TagListKind) {
+  const uint8_t *tag = reinterpret_cast<const uint8_t *>(block);
+  // The library hands out the whole tag: its header and the size it declares.
+  ParseId3v2Tag(record, tag, kId3HeaderBytes + (size_t)ReadSyncsafe(tag + 6));
 }
 
-void ReadApeTag(uint32_t stream, TrackInfoRecord *record) { ReadTagList(stream, BASS_TAG_APE, kApeTagList, record); }
+static void ParseId3v1(TrackInfoRecord *record, const char *block, TagListKind) {
+  // The library hands out the file's last 128 bytes.
+  ParseId3v1Tag(record, reinterpret_cast<const uint8_t *>(block), kId3v1TagBytes);
+}
 
-void ReadId3v2Tag(uint32_t stream, TrackInfoRecord *record) {
-  const uint8_t *block = reinterpret_cast<const uint8_t *>(MediaChannelGetTags(stream, BASS_TAG_ID3V2));
-  if (block == NULL) return;
-  // The library hands out the whole tag: its header and the size it declares.
-  ParseId3v2Tag(record, block, kId3HeaderBytes + (size_t)ReadSyncsafe(block + 6));
+// The order of this table is the order the query asks: each row runs only
+// while the rows before it found no title.
+const TagReader kTagReaders[] = {
+    {BASS_TAG_OGG, ParseList, kVorbisCommentList},
+    {BASS_TAG_APE, ParseList, kApeTagList},
+    {BASS_TAG_ID3V2, ParseId3v2, kTagListKinds},
+    {BASS_TAG_MP4, ParseList, kMp4TagList},
+    {BASS_TAG_WMA, ParseList, kWmaTagList},
+    {BASS_TAG_RIFF_INFO, ParseList, kRiffInfoList},
+    {BASS_TAG_ID3, ParseId3v1, kTagListKinds},
+};
+const size_t kTagReaderCount = sizeof kTagReaders / sizeof kTagReaders[0];
+
+void ReadTag(uint32_t stream, const TagReader &reader, TrackInfoRecord *record) {
+  const char *block = MediaChannelGetTags(stream, reader.tag_type);
+  if (block != NULL) reader.parse(record, block, reader.kind);
 }

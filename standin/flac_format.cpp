@@ -1,5 +1,5 @@
 // Native FLAC: STREAMINFO for the shape and length, VORBIS_COMMENT for tags,
-// and a leading ID3v2 tag skipped and kept.
+// a leading ID3v2 tag skipped and kept, and trailing ID3v1 and APE tags.
 #include <stdlib.h>
 #include <string.h>
 
@@ -51,5 +51,6 @@ bool OpenFlac(const ByteSource *src, StreamFacts *out) {
   if (!have_info) return FailOpen(out);
   out->format = kFormatFlac;
   if (!StreamShapeValid(out)) return FailOpen(out);
+  LoadTrailingTags(src, pos, out);  // the library reads an APE tag on FLAC too
   return true;
 }

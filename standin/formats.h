@@ -16,6 +16,7 @@ bool OpenMp4Aac(const ByteSource *src, StreamFacts *out);
 bool OpenMp4Alac(const ByteSource *src, StreamFacts *out);
 bool OpenAdts(const ByteSource *src, StreamFacts *out);
 bool OpenMonkeysAudio(const ByteSource *src, StreamFacts *out);
+bool OpenAsf(const ByteSource *src, StreamFacts *out);
 
 // The rounded integer value of an 80-bit IEEE extended number (AIFF sample
 // rates); 0 when it is negative, below one or above kMaxSampleRate.

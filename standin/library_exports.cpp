@@ -81,7 +81,7 @@ enum { kMaxStreams = 128 };  // slot numbers fit the low byte of a handle
 
 // Channel types reported in BASS_CHANNELINFO.ctype, one per format.
 static const DWORD kChannelTypes[] = {0,       0x10010, 0x10011, 0x10012, 0x10013, 0x10014, 0x10015,
-                                      0x10016, 0x10017, 0x10018, 0x10019, 0x1001A, 0x1001B};
+                                      0x10016, 0x10017, 0x10018, 0x10019, 0x1001A, 0x1001B, 0x1001C};
 
 struct StreamSlot {
   bool used;
@@ -356,8 +356,12 @@ const char *WINAPI BASS_ChannelGetTags(DWORD handle, DWORD tags) {
   const char *block = NULL;
   StreamSlot *s = FindStream(handle);
   if (s != NULL) {
-    int kind = tags == BASS_TAG_ID3V2 ? kTagId3v2 : tags == BASS_TAG_OGG ? kTagVorbis : tags == BASS_TAG_APE ? kTagApe : -1;
-    if (kind >= 0) block = (const char *)s->facts.tags[kind].data;
+    // The tag types the library hands out, by the stand-in's kinds.
+    static const DWORD kTagTypes[kTagKinds] = {BASS_TAG_ID3V2, BASS_TAG_OGG, BASS_TAG_APE,      BASS_TAG_ID3,
+                                               BASS_TAG_RIFF_INFO, BASS_TAG_MP4, BASS_TAG_WMA};
+    for (int kind = 0; kind < kTagKinds; ++kind) {
+      if (kTagTypes[kind] == tags) block = (const char *)s->facts.tags[kind].data;
+    }
   }
   LeaveCriticalSection(&g_lock);
   return Result(block, block != NULL, s == NULL ? BASS_ERROR_HANDLE : BASS_ERROR_NOTAVAIL);

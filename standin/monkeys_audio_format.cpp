@@ -57,6 +57,6 @@ bool OpenMonkeysAudio(const ByteSource *src, StreamFacts *out) {
   out->frames = total_frames == 0 ? 0 : (uint64_t)(total_frames - 1) * blocks_per_frame + final_blocks;
   out->length_known = true;
 
-  LoadTrailingApe(src, start, &out->tags[kTagApe]);
+  LoadTrailingTags(src, start, out);
   return true;
 }

@@ -134,7 +134,7 @@ bool OpenMp3(const ByteSource *src, StreamFacts *out) {
   uint64_t start = Id3v2SpanAt(src, 0);
   if (src->size != kSourceSizeUnknown && start > src->size) return FailOpen(out);
 
-  const uint64_t audio_end = LoadTrailingApe(src, start, &out->tags[kTagApe]);
+  const uint64_t audio_end = LoadTrailingTags(src, start, out);
 
   uint64_t frame_pos = 0;
   MpegHeader h = MpegHeader();

@@ -1,6 +1,8 @@
 // MPEG-4 audio files (AAC and ALAC in the ISO box structure) and raw ADTS
 // AAC streams. The first sound track gives the shape; its media header and
-// edit list give the length.
+// edit list give the length; the ilst atoms give the tags.
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "standin/formats.h"
@@ -150,6 +152,93 @@ static bool ReadMp4Audio(const ByteSource *src, Mp4Audio *a) {
   return false;
 }
 
+// The iTunes-style items the library hands out, by atom type, under its words.
+struct Mp4Item {
+  char type[5];
+  const char *key;
+};
+static const Mp4Item kMp4Items[] = {
+    {"\xA9nam", "Title"}, {"\xA9" "ART", "Artist"}, {"aART", "AlbumArtist"}, {"\xA9" "alb", "Album"},
+    {"\xA9" "day", "Date"}, {"\xA9gen", "Genre"}, {"trkn", "Track"},  {"\xA9" "cmt", "Comment"},
+    {"\xA9too", "Tool"},
+};
+static const uint32_t kMaxItemBytes = 64 * 1024;  // a text item; cover art and the like are passed over
+
+// One item's value from its body: a UTF-8 text, or the track pair "3/9"
+// ("3" without a total).
+static void AddMp4Item(const uint8_t *body, uint32_t size, const Mp4Item &item, TagListBuilder *list) {
+  // The item's first child is its 'data' atom: size, type, version and type code, locale, value.
+  if (16 > size || memcmp(body + 4, "data", 4) != 0) return;
+  const uint32_t data_size = Be32(body);
+  if (data_size < 16 || data_size > size) return;
+  const uint8_t *value = body + 16;
+  const uint32_t len = data_size - 16;
+  if (memcmp(item.type, "trkn", 4) == 0) {
+    if (len < 6) return;
+    char pair[16];
+    const unsigned track = Be16(value + 2), total = Be16(value + 4);
+    const int n = total != 0 ? snprintf(pair, sizeof pair, "%u/%u", track, total) : snprintf(pair, sizeof pair, "%u", track);
+    if (n > 0) AddTagEntry(list, item.key, (const uint8_t *)pair, (uint32_t)n);
+  } else if (Be24(body + 9) == 1) {
+    AddTagEntry(list, item.key, value, len);
+  }
+}
+
+// The next item of the ilst at *pos that the library hands out, and its words.
+static bool NextMp4Item(const ByteSource *src, const Box &ilst, uint64_t *pos, uint32_t *count, Box *box,
+                        const Mp4Item **item) {
+  while (*count < kMaxBoxes && *pos < ilst.end) {
+    ++*count;
+    if (!ReadBox(src, *pos, ilst.end, box)) return false;
+    *pos = box->end;
+    if (box->end - box->body > kMaxItemBytes) continue;
+    for (const Mp4Item &known : kMp4Items) {
+      if (memcmp(box->type, known.type, 4) != 0) continue;
+      *item = &known;
+      return true;
+    }
+  }
+  return false;
+}
+
+// moov/udta/meta/ilst as a list; meta is a full atom (version and flags
+// before its children) as MP4 writers make it, or a plain one as older
+// QuickTime writers do.
+static void LoadMp4Tags(const ByteSource *src, TagBlock *out) {
+  Box moov, udta, meta, ilst;
+  if (!FindChild(src, 0, src->size, "moov", &moov) || !FindChild(src, moov.body, moov.end, "udta", &udta) ||
+      !FindChild(src, udta.body, udta.end, "meta", &meta)) {
+    return;
+  }
+  uint8_t head[8];
+  if (8 > meta.end - meta.body || !ReadExact(src, meta.body, head, 8)) return;
+  const uint64_t children = Be32(head) == 0 ? meta.body + 4 : meta.body;
+  if (!FindChild(src, children, meta.end, "ilst", &ilst)) return;
+  // First the items' sizes: an entry never outgrows its item's body (16
+  // bytes of data atom header against a key of at most 11 bytes, "=" and
+  // NUL, and a track pair of 11 bytes against 8 more).
+  uint64_t pos = ilst.body;
+  uint32_t count = 0, cap = 0;
+  Box box;
+  const Mp4Item *item = NULL;
+  while (NextMp4Item(src, ilst, &pos, &count, &box, &item)) cap += (uint32_t)(box.end - box.body) + 8;
+  if (cap > kMaxTagBlock) cap = kMaxTagBlock;  // what does not fit is left out
+  uint8_t *body = (uint8_t *)malloc(kMaxItemBytes);
+  TagListBuilder list;
+  if (body == NULL || !StartTagList(&list, cap)) {
+    free(body);
+    return;
+  }
+  pos = ilst.body;
+  count = 0;
+  while (NextMp4Item(src, ilst, &pos, &count, &box, &item)) {
+    const uint32_t size = (uint32_t)(box.end - box.body);
+    if (ReadExact(src, box.body, body, size)) AddMp4Item(body, size, *item, &list);
+  }
+  free(body);
+  FinishTagList(&list, out);
+}
+
 static bool OpenMp4Codec(const ByteSource *src, StreamFacts *out, const char *codec, uint32_t format, bool lossless) {
   ClearStreamFacts(out);
   Mp4Audio a;
@@ -170,6 +259,7 @@ static bool OpenMp4Codec(const ByteSource *src, StreamFacts *out, const char *co
       out->length_known = true;
     }
   }
+  LoadMp4Tags(src, &out->tags[kTagMp4]);
   return true;
 }
 

@@ -5,7 +5,16 @@
 
 #include "standin/byte_source.h"
 
-enum TagKind { kTagId3v2 = 0, kTagVorbis = 1, kTagApe = 2, kTagKinds = 3 };
+enum TagKind {
+  kTagId3v2 = 0,
+  kTagVorbis = 1,
+  kTagApe = 2,
+  kTagId3v1 = 3,     // the file's last 128 bytes
+  kTagRiffInfo = 4,  // "XXXX=value" from a WAV file's LIST/INFO chunk
+  kTagMp4 = 5,       // "Title=value" ... from an MP4 file's ilst atoms
+  kTagWma = 6,       // "Title=value" ... from an ASF file's description objects
+  kTagKinds = 7,
+};
 
 enum StreamFormat {
   kFormatNone = 0,
@@ -21,6 +30,7 @@ enum StreamFormat {
   kFormatMp4Alac,
   kFormatAdts,
   kFormatMonkeysAudio,
+  kFormatWma,
 };
 
 // Limits on what any input can make us hold or claim.
@@ -30,7 +40,7 @@ static const uint32_t kMaxSampleRate = 50000000;  // covers DSD at 1024 times 48
 
 struct TagBlock {
   uint8_t *data;  // heap, owned by the facts; null when absent
-  uint32_t size;  // bytes handed out (ID3v2: the whole tag; lists: through the final NUL)
+  uint32_t size;  // bytes handed out (ID3v2: the whole tag less a footer; lists: through the final NUL)
 };
 
 struct StreamFacts {

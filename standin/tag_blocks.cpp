@@ -3,6 +3,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "standin/iff_chunks.h"
+
 uint32_t Id3v2TagSpan(const uint8_t header[10]) {
   if (header[0] != 'I' || header[1] != 'D' || header[2] != '3') return 0;
   if (header[3] < 2 || header[3] > 4 || header[4] == 0xFF) return 0;
@@ -21,32 +23,64 @@ uint32_t Id3v2SpanAt(const ByteSource *src, uint64_t offset) {
 }
 
 uint32_t LoadId3v2Tag(const ByteSource *src, uint64_t offset, TagBlock *out) {
-  uint32_t span = Id3v2SpanAt(src, offset);
-  if (span == 0 || span > kMaxTagBlock || out->data != NULL) return span;
-  if (src->size != kSourceSizeUnknown && (offset > src->size || span > src->size - offset)) return span;
+  uint8_t header[10];
+  if (!ReadExact(src, offset, header, sizeof(header))) return 0;
+  const uint32_t span = Id3v2TagSpan(header);
+  if (span == 0 || out->data != NULL) return span;
+  // A file's tag is handed out whatever its size, once the file proves to
+  // hold all of it; a download's size is unknown, so its claim is capped.
+  if (src->size == kSourceSizeUnknown ? span > kMaxTagBlock : offset > src->size || span > src->size - offset) {
+    return span;
+  }
+  // The library hands out a version 4 tag without its footer.
+  const uint32_t handed_out = header[3] >= 4 && (header[5] & 0x10) ? span - 10 : span;
   // Zero bytes after the tag keep a reader that peeks a little past its end
   // inside the block.
   const uint32_t kSlack = 16;
   uint8_t *data = (uint8_t *)calloc(1, (size_t)span + kSlack);
   if (data == NULL) return span;
-  if (!ReadExact(src, offset, data, span)) {  // cut short: no tag
+  if (!ReadExact(src, offset, data, span)) {  // cut short (footer included): no tag
     free(data);
     return span;
   }
   out->data = data;
-  out->size = span;
+  out->size = handed_out;
   return span;
 }
 
-// Appends text (cut at its first NUL) and a NUL; cap is the block's capacity.
-static void AppendEntry(uint8_t *list, uint32_t *used, uint32_t cap, const uint8_t *text, uint32_t len) {
-  const uint8_t *nul = (const uint8_t *)memchr(text, 0, len);
-  if (nul != NULL) len = (uint32_t)(nul - text);
-  if (len == 0) return;  // an empty entry would end the list early
-  if (len > cap - *used || 1 > cap - *used - len) return;
-  memcpy(list + *used, text, len);
-  *used += len;
-  list[(*used)++] = 0;
+bool StartTagList(TagListBuilder *b, uint32_t cap) {
+  b->used = 0;
+  b->cap = cap;
+  b->data = (uint8_t *)malloc((size_t)cap + 1);  // and the empty string that ends the list
+  return b->data != NULL;
+}
+
+// Appends bytes when they fit beside the entry's NUL and the final one.
+static bool AppendBytes(TagListBuilder *b, const void *bytes, uint32_t len) {
+  if (len > b->cap - b->used) return false;
+  memcpy(b->data + b->used, bytes, len);
+  b->used += len;
+  return true;
+}
+
+bool AddTagEntry(TagListBuilder *b, const char *key, const uint8_t *value, uint32_t len) {
+  const uint8_t *nul = (const uint8_t *)memchr(value, 0, len);
+  if (nul != NULL) len = (uint32_t)(nul - value);
+  const uint32_t at = b->used;
+  if (key[0] == 0 && len == 0) return false;  // an empty entry would end the list
+  if (!AppendBytes(b, key, (uint32_t)strlen(key)) || (key[0] != 0 && !AppendBytes(b, "=", 1)) ||
+      !AppendBytes(b, value, len) || !AppendBytes(b, "", 1)) {
+    b->used = at;  // what does not fit is left out whole
+    return false;
+  }
+  return true;
+}
+
+void FinishTagList(TagListBuilder *b, TagBlock *out) {
+  b->data[b->used++] = 0;
+  out->data = b->data;
+  out->size = b->used;
+  b->data = NULL;
 }
 
 bool BuildVorbisCommentList(const uint8_t *body, size_t size, TagBlock *out) {
@@ -60,23 +94,21 @@ bool BuildVorbisCommentList(const uint8_t *body, size_t size, TagBlock *out) {
   if (4 > size - pos) return false;
   uint32_t count = Le32(body + pos);
   pos += 4;
+  if (count == 0) return false;  // no comments: the library hands out none
   // Every entry costs at least its four length bytes, so the list is never
   // longer than the body plus the final NUL.
-  uint32_t cap = (uint32_t)size + 1;
-  uint8_t *list = (uint8_t *)malloc(cap);
-  if (list == NULL) return false;
-  uint32_t used = 0;
+  TagListBuilder list;
+  if (!StartTagList(&list, (uint32_t)size)) return false;
   for (uint32_t i = 0; i < count; ++i) {
     if (4 > size - pos) break;  // fewer entries than counted: keep the whole ones
     uint32_t len = Le32(body + pos);
     pos += 4;
     if (len > size - pos) break;
-    AppendEntry(list, &used, cap - 1, body + pos, len);
+    // An empty comment (or one that starts with a NUL) ends the list there.
+    if (!AddTagEntry(&list, "", body + pos, len)) break;
     pos += len;
   }
-  list[used++] = 0;
-  out->data = list;
-  out->size = used;
+  FinishTagList(&list, out);
   return true;
 }
 
@@ -97,6 +129,7 @@ bool FindApeTag(const ByteSource *src, uint64_t end_offset, ApeTagPlace *place) 
   place->items_start = end_offset - 32 - items_size;
   place->items_size = items_size;
   place->item_count = count;
+  place->version = version;
   place->start = place->items_start;
   if (version == 2000 && (flags & 0x80000000u) && place->items_start >= 32) place->start -= 32;
   return true;
@@ -135,14 +168,15 @@ bool LoadApeItems(const ByteSource *src, const ApeTagPlace *place, TagBlock *out
     const uint8_t *value = items + pos;
     pos += value_size;
     if (((flags >> 1) & 3) != 0 || key_len == 0) continue;  // binary or locator items are no text
-    // Multiple values are NUL-separated; the first one stands for the item.
-    const uint8_t *value_nul = (const uint8_t *)memchr(value, 0, value_size);
-    uint32_t value_len = value_nul != NULL ? (uint32_t)(value_nul - value) : value_size;
+    // Multiple values are NUL-separated; the library joins them with "/"
+    // (NULs that end the value separate nothing).
+    uint32_t value_len = value_size;
+    while (value_len > 0 && value[value_len - 1] == 0) --value_len;
     if (key_len + 1 + value_len + 1 > cap - 1 - used) break;
     memcpy(list + used, key, key_len);
     used += key_len;
     list[used++] = '=';
-    memcpy(list + used, value, value_len);
+    for (uint32_t k = 0; k < value_len; ++k) list[used + k] = value[k] != 0 ? value[k] : '/';
     used += value_len;
     list[used++] = 0;
   }
@@ -165,4 +199,47 @@ uint64_t TrimTrailingTags(const ByteSource *src, uint64_t start, uint64_t end, A
     if (has_ape != NULL) *has_ape = true;
   }
   return end;
+}
+
+bool LoadId3v1Tag(const ByteSource *src, TagBlock *out) {
+  if (src->size == kSourceSizeUnknown || src->size < 128 || out->data != NULL) return false;
+  uint8_t *tag = (uint8_t *)malloc(128);
+  if (tag == NULL) return false;
+  if (!ReadExact(src, src->size - 128, tag, 128) || memcmp(tag, "TAG", 3) != 0) {
+    free(tag);
+    return false;
+  }
+  out->data = tag;
+  out->size = 128;
+  return true;
+}
+
+bool LoadRiffInfoList(const ByteSource *src, uint64_t body, uint64_t size, TagBlock *out) {
+  if (size < 4 || size > kMaxTagBlock || out->data != NULL) return false;
+  uint8_t *chunk = (uint8_t *)malloc((size_t)size);
+  if (chunk == NULL) return false;
+  const uint32_t bytes = (uint32_t)size;
+  bool is_info = ReadExact(src, body, chunk, bytes) && memcmp(chunk, "INFO", 4) == 0;
+  // "XXXX=" and the NUL take no more than a sub-chunk's 8 header bytes.
+  TagListBuilder list;
+  if (!is_info || !StartTagList(&list, bytes)) {
+    free(chunk);
+    return false;
+  }
+  uint32_t pos = 4;
+  for (uint32_t n = 0; n < kMaxChunks && 8 <= bytes - pos; ++n) {
+    char key[5];
+    memcpy(key, chunk + pos, 4);
+    key[4] = 0;
+    const uint32_t len = Le32(chunk + pos + 4);
+    pos += 8;
+    if (len > bytes - pos) break;
+    // The value's pad and NUL bytes are dropped; a key with a NUL is no key.
+    if (strlen(key) == 4) AddTagEntry(&list, key, chunk + pos, len);
+    pos += len;
+    if ((len & 1) != 0 && pos < bytes) ++pos;
+  }
+  free(chunk);
+  FinishTagList(&list, out);
+  return true;
 }

@@ -22,11 +22,26 @@ uint32_t Id3v2SpanAt(const ByteSource *src, uint64_t offset);
 
 // Reads the ID3v2 tag at offset when the source holds every byte of it.
 // Returns its span (0 when there is no tag header there); the block is filled
-// only for a complete tag that fits kMaxTagBlock.
+// only for a complete tag (of a download, one that fits kMaxTagBlock), and
+// holds it without a version 4 footer.
 uint32_t LoadId3v2Tag(const ByteSource *src, uint64_t offset, TagBlock *out);
 
+// A list being built: entries of at most `cap` bytes in all, NULs included.
+struct TagListBuilder {
+  uint8_t *data;  // heap; handed to the block by FinishTagList
+  uint32_t used;
+  uint32_t cap;
+};
+bool StartTagList(TagListBuilder *b, uint32_t cap);
+// Appends "key=value" (the value cut at its first NUL; with an empty key the
+// value alone) when it fits; false when it does not or would be empty.
+bool AddTagEntry(TagListBuilder *b, const char *key, const uint8_t *value, uint32_t len);
+// Ends the list with its empty string and hands it to the block.
+void FinishTagList(TagListBuilder *b, TagBlock *out);
+
 // Turns a Vorbis comment body (vendor length, vendor, count, entries; all
-// lengths little-endian) into a list. False when the body is malformed.
+// lengths little-endian) into a list, which ends at the first empty comment.
+// False when the body is malformed or holds no comments.
 bool BuildVorbisCommentList(const uint8_t *body, size_t size, TagBlock *out);
 
 // An APEv2 tag whose footer ends exactly at end_offset.
@@ -35,11 +50,13 @@ struct ApeTagPlace {
   uint64_t items_start; // first item
   uint32_t items_size;  // bytes of items
   uint32_t item_count;
+  uint32_t version;     // 1000 or 2000
 };
 // Finds an APEv2 footer ending at end_offset; false when there is none or its
 // sizes do not fit the bytes before it.
 bool FindApeTag(const ByteSource *src, uint64_t end_offset, ApeTagPlace *place);
-// Converts the text items of a found tag into a list.
+// Converts the text items of a found tag into a list; a multi-value item's
+// values joined with "/".
 bool LoadApeItems(const ByteSource *src, const ApeTagPlace *place, TagBlock *out);
 
 // Where the audio ends once trailing tags are taken off: an ID3v1 tag
@@ -47,16 +64,26 @@ bool LoadApeItems(const ByteSource *src, const ApeTagPlace *place, TagBlock *out
 // APE tag is found and ape is not null, its place is stored there.
 uint64_t TrimTrailingTags(const ByteSource *src, uint64_t start, uint64_t end, ApeTagPlace *ape, bool *has_ape);
 
+// The file's last 128 bytes, as the library hands out an ID3v1 tag, when
+// they begin with "TAG" (so an APE tag after the ID3v1 tag hides it).
+bool LoadId3v1Tag(const ByteSource *src, TagBlock *out);
+
+// A "LIST" chunk's body: when its type is INFO, its sub-chunks as "XXXX=value"
+// entries in file order, the values' bytes as stored.
+bool LoadRiffInfoList(const ByteSource *src, uint64_t body, uint64_t size, TagBlock *out);
+
 // Takes the trailing tags off a file's end (as TrimTrailingTags, from start
-// on) and loads the APE tag's items into ape. Returns where the audio ends:
-// kSourceSizeUnknown for a download, whose end is not read. Inline, so that
-// each opener calls TrimTrailingTags and LoadApeItems itself, as the native
-// build's seed capture (which wraps calls between files) expects.
-static inline uint64_t LoadTrailingApe(const ByteSource *src, uint64_t start, TagBlock *ape) {
+// on) and loads the ID3v1 tag and the APEv2 tag's items (the library hands
+// out no APEv1 tag). Returns where the audio ends: kSourceSizeUnknown for a
+// download, whose end is not read. Inline, so that each opener calls
+// TrimTrailingTags and LoadApeItems itself, as the native build's seed
+// capture (which wraps calls between files) expects.
+static inline uint64_t LoadTrailingTags(const ByteSource *src, uint64_t start, StreamFacts *facts) {
   if (src->size == kSourceSizeUnknown) return kSourceSizeUnknown;
   ApeTagPlace place;
   bool has_ape = false;
   const uint64_t audio_end = TrimTrailingTags(src, start, src->size, &place, &has_ape);
-  if (has_ape) LoadApeItems(src, &place, ape);
+  if (has_ape && place.version == 2000) LoadApeItems(src, &place, &facts->tags[kTagApe]);
+  LoadId3v1Tag(src, &facts->tags[kTagId3v1]);
   return audio_end;
 }

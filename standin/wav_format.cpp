@@ -1,8 +1,10 @@
-// RIFF/WAVE: PCM, IEEE float and extensible, chunks in any order.
+// RIFF/WAVE: PCM, IEEE float and extensible, chunks in any order; tags from
+// an ID3 chunk and the LIST/INFO chunk.
 #include <string.h>
 
 #include "standin/formats.h"
 #include "standin/iff_chunks.h"
+#include "standin/tag_blocks.h"
 
 bool OpenWav(const ByteSource *src, StreamFacts *out) {
   ClearStreamFacts(out);
@@ -34,6 +36,8 @@ bool OpenWav(const ByteSource *src, StreamFacts *out) {
         tag = Le16(fmt + 24);  // the sub-format GUID starts with the format tag
       }
       have_fmt = true;
+    } else if (memcmp(chunk.id, "LIST", 4) == 0) {
+      LoadRiffInfoList(src, chunk.body, chunk.size, &out->tags[kTagRiffInfo]);  // the first INFO list
     } else if (memcmp(chunk.id, "data", 4) == 0 && !have_data) {
       data_pos = chunk.body;
       data_size = chunk.size;

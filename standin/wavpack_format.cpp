@@ -154,7 +154,7 @@ static bool ReadSubBlocks(const ByteSource *src, uint64_t block_pos, const WavPa
 // (e.g. from a pipe) the end of the last block before the trailing tags,
 // whose APE items are loaded on the way.
 static void MeasureFromTail(const ByteSource *src, uint64_t block_pos, const WavPackBlock *first, StreamFacts *out) {
-  const uint64_t audio_end = LoadTrailingApe(src, block_pos, &out->tags[kTagApe]);
+  const uint64_t audio_end = LoadTrailingTags(src, block_pos, out);
   if (first->total_samples != ~(uint64_t)0) {
     out->frames = first->total_samples;
     out->length_known = true;

@@ -98,6 +98,19 @@ def main():
     run("wavpack", "-q", "-y", out / "pcm24-6ch.wav", "-o", out / "6ch.wv")
     add("6ch.wv", 48000, 6, 24, expected["pcm24-6ch.wav"]["frames"])
 
+    # Tags the three first readers do not read, as Debian's encoders write them.
+    run("lame", "--quiet", "-b", "128", "--id3v1-only", "--tt", "V1 Title", "--ta", "V1 Artist", "--tl", "V1 Album",
+        "--ty", "1998", src, out / "id3v1.mp3")
+    add("id3v1.mp3", 44100, 2, 0, frames, title="V1 Title", artist="V1 Artist", album="V1 Album", year="1998")
+    tags = ["-metadata", "title=Tagged Ünïcode", "-metadata", "artist=Ffmpeg Artist", "-metadata", "album=Ffmpeg Album"]
+    ffmpeg = ["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i", src]
+    # ffmpeg's ASF muxer writes "date" under its own name; the year attribute is WM/Year.
+    for name, codec, year in (("info.wav", ["-c:a", "pcm_s16le"], "date"), ("aac.m4a", ["-c:a", "aac", "-b:a", "96k"], "date"),
+                              ("alac.m4a", ["-c:a", "alac"], "date"), ("tone.wma", ["-c:a", "wmav2"], "WM/Year")):
+        run(*ffmpeg, *codec, *tags, "-metadata", f"{year}=2021", out / name)
+        add(name, 44100, 2, 16 if name in ("info.wav", "alac.m4a") else 0, frames, title="Tagged Ünïcode", artist="Ffmpeg Artist",
+            album="Ffmpeg Album", year="2021")
+
     write_dsf(out / "tone.dsf", 2822400, 2, 2822400 * 3 + 1000, title="Dsf Title")
     add("tone.dsf", 2822400, 2, 1, 2822400 * 3 + 1000, title="Dsf Title")
     write_dff(out / "tone.dff", 5644800, 2, 5644800 * 2)

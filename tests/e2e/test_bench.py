@@ -96,7 +96,7 @@ def test_report_names_the_library_that_ran(bench_run):
     library = report.parent / "library"
     line = next(line for line in text.splitlines() if line.startswith("- Media library:"))
     assert line == (f"- Media library: {library}: bass.dll, bassflac.dll, basswv.dll, bass_ape.dll, bass_aac.dll, "
-                    f"bassalac.dll; absent: basswma.dll, bassdsd.dll; version 2.4.17.0 (BASS_GetVersion)")
+                    f"bassalac.dll, basswma.dll; absent: bassdsd.dll; version 2.4.17.0 (BASS_GetVersion)")
     # The add-on left out of the library folder is not taken from the build's stand-in.
     host = report.parent / "work" / "host-library"
     assert (host / "bassflac.dll").exists() and not (host / "bassdsd.dll").exists()

@@ -227,6 +227,61 @@ def test_id3v2_title_only_and_artist_only(host, fresh):
     assert tags_of(a) == ("artist only", "", "", "", False)
 
 
+# ---- after ID3v2: MP4, WMA, RIFF INFO and ID3v1 -------------------------------------------------------
+
+def id3v1(title, artist=b"", album=b"", year=b"", track=None, pad=b"\0"):
+    """An ID3v1 tag, each field padded with `pad`; with `track` a v1.1 tag (the track in the comment's last byte)."""
+    comment = (b"\0" * 28 + b"\0" + bytes([track])) if track is not None else pad * 30
+    return b"TAG" + b"".join(f.ljust(n, pad) for f, n in ((title, 30), (artist, 30), (album, 30), (year, 4))) \
+        + comment + b"\x0c"
+
+
+def riff_info(wav, items):
+    """The WAV with a LIST/INFO chunk of (id, raw bytes) items before its data, each value with its NUL."""
+    body = b"INFO"
+    for cid, value in items:
+        value += b"\0"
+        body += cid + struct.pack("<I", len(value)) + value + (b"\0" if len(value) & 1 else b"")
+    chunk = b"LIST" + struct.pack("<I", len(body)) + body
+    data = wav.index(b"data")
+    out = wav[:data] + chunk + wav[data:]
+    return out[:4] + struct.pack("<I", len(out) - 8) + out[8:]
+
+
+def test_id3v1_and_riff_info_after_the_other_readers(host, fresh, sources, tmp_path):
+    tool = fresh("mp3", "id3v2 tool")
+    run("id3v2", "-1", "-t", "Tool Title", "-a", "Tool Artist", "-A", "Tool Album", "-y", "1997", "-T", "5", tool)
+    cases = {
+        "blanks": id3v1(b"Blank Title ", b"Blank Artist", b"Blank Album", b"1990", pad=b" "),
+        "track": id3v1(b"Track Title", b"Track Artist", b"", b"2000", track=7),
+        "cp1252": id3v1(b"Caf\xe9 \x80", b"A"),
+        "no title": id3v1(b"   ", b"Nobody", pad=b" "),
+    }
+    rows = {}
+    for name, tag in cases.items():
+        path = fresh("mp3", name)
+        path.write_bytes(path.read_bytes() + tag)
+        rows[name] = path
+    both = fresh("mp3", "both")
+    id3(both, 3, 1, title="Id3v2 Title", artist="Id3v2 Artist")
+    both.write_bytes(both.read_bytes() + id3v1(b"V1 Title", b"V1 Artist"))
+    wav = (sources / "tone.wav").read_bytes()
+    (tmp_path / "utf8.wav").write_bytes(riff_info(wav, [(b"INAM", "Ünïcode".encode()), (b"IART", b"Band"),
+                                                        (b"IPRD", b"Album"), (b"ICRD", b"2003"), (b"ICMT", b"c")]))
+    (tmp_path / "cp1252.wav").write_bytes(riff_info(wav, [(b"IART", b"Caf\xe9"), (b"INAM", b"Na\xefve \x80")]))
+    got = query(host, tool, *rows.values(), both, tmp_path / "utf8.wav", tmp_path / "cp1252.wav")
+    assert [tags_of(r) for r in got] == [
+        ("Tool Title", "Tool Artist", "Tool Album", "1997", True),
+        ("Blank Title", "Blank Artist", "Blank Album", "1990", True),
+        ("Track Title", "Track Artist", "", "2000", True),
+        ("Café €", "A", "", "", True),  # the system's code page, Windows-1252 here
+        ("no title", "", "", "", False),
+        ("Id3v2 Title", "Id3v2 Artist", "", "", True),
+        ("Ünïcode", "Band", "Album", "2003", True),
+        ("Naïve €", "Café", "", "", True),
+    ]
+
+
 # ---- limits -------------------------------------------------------------------------------------
 
 def test_overlong_values_are_cut_inside_their_fields(host, fresh):

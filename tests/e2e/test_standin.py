@@ -18,8 +18,10 @@ HERE = Path(__file__).resolve().parent
 I686 = Path(os.environ.get("TANDREL_I686_DIST", BUILD / "i686" / "dist"))
 
 # Add-ons whose formats the fixture maker can make with Debian's tools.
-ADDON_FORMATS = {"bassflac.dll": (".flac",), "basswv.dll": (".wv",), "bassdsd.dll": (".dsf", ".dff")}
-ALL_ADDONS = ("bassflac.dll", "basswv.dll", "bass_ape.dll", "bass_aac.dll", "bassalac.dll", "bassdsd.dll")
+ADDON_FORMATS = {"bassflac.dll": (".flac",), "basswv.dll": (".wv",), "bassdsd.dll": (".dsf", ".dff"),
+                 "basswma.dll": (".wma",)}
+ALL_ADDONS = ("bassflac.dll", "basswv.dll", "bass_ape.dll", "bass_aac.dll", "bassalac.dll", "bassdsd.dll",
+              "basswma.dll")
 LIBRARY_EXPORTS = sorted(["BASS_Init", "BASS_Free", "BASS_SetConfig", "BASS_SetConfigPtr", "BASS_PluginLoad",
                           "BASS_PluginFree", "BASS_StreamCreateFile", "BASS_StreamCreateURL", "BASS_ChannelGetInfo",
                           "BASS_ChannelGetLength", "BASS_ChannelBytes2Seconds", "BASS_ChannelGetTags",
@@ -76,10 +78,12 @@ def test_lossy_lengths(fixtures, all_rows):
 def test_tags_reach_the_host(fixtures, all_rows):
     _, expected = fixtures
     tagged = {n: e for n, e in expected.items() if "title" in e}
-    assert {".flac", ".ogg", ".mp3", ".wv", ".dsf"} <= {Path(n).suffix for n in tagged}
+    assert {".flac", ".ogg", ".mp3", ".wv", ".dsf", ".wav", ".m4a", ".wma"} <= {Path(n).suffix for n in tagged}
     for name, e in tagged.items():
-        assert all_rows[name]["title"] == e["title"], name
-        assert all_rows[name]["artist"] == e.get("artist", ""), name
+        row = all_rows[name]
+        assert (row["title"], row["artist"]) == (e["title"], e.get("artist", "")), name
+        if "album" in e:
+            assert (row["album"], row["year"]) == (e["album"], e["year"]), name
 
 
 def test_without_the_library_nothing_is_measured(fixtures, tmp_path):

@@ -8,9 +8,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static const FormatOpenFn kOpeners[] = {OpenWav,     OpenAiff,     OpenOggVorbis, OpenFlac,
                                           OpenWavPack, OpenDsf,      OpenDff,       OpenMp4Aac,
-                                          OpenMp4Alac, OpenAdts,     OpenMonkeysAudio, OpenMp3};
-  static const char *const kNames[] = {"wav", "aiff", "ogg", "flac", "wavpack", "dsf",
-                                       "dff", "mp4aac", "mp4alac", "adts", "ape", "mp3"};
+                                          OpenMp4Alac, OpenAdts,     OpenMonkeysAudio, OpenAsf, OpenMp3};
+  static const char *const kNames[] = {"wav", "aiff", "ogg", "flac", "wavpack", "dsf", "dff",
+                                       "mp4aac", "mp4alac", "adts", "ape", "asf", "mp3"};
   static_assert(sizeof kNames / sizeof kNames[0] == sizeof kOpeners / sizeof kOpeners[0], "a name per opener");
   FuzzSource bytes = {data, size};
   for (int known = 0; known < 2; ++known) {

@@ -104,6 +104,25 @@ put("tag_list", "long-key", b"\0" + b"K" * 4000 + b"=v\0TITLE=t\0\0")
 put("tag_list", "long-value", b"\1TITLE=" + "я".encode() * 30000 + b"\0\0")
 put("tag_list", "thousands-of-entries", b"\0" + b"ARTIST=a\0" * 3000 + b"\0")
 put("tag_list", "no-closing-empty-string", b"\1YEAR=2001\0TITLE=cut")
+# F0-F2: the MP4, WMA and RIFF INFO lists.
+put("tag_list", "mp4-words", b"\xF0Title=T\0AlbumArtist=X\0album=A\0DATE=2001\0Track=3/9\0\0")
+put("tag_list", "wma-names", b"\xF1Author=A\0WM/AlbumTitle=B\0WM/Year=2002\0title=T\0WM/AlbumArtist=X\0\0")
+put("tag_list", "riff-info-ansi", b"\xF2INAM=Caf\xE9\0IART=\xC3\xA9\0IPRD=\xC3\0ICRD=2003\0ICMT=c\0\0")
+
+# ID3v1 tags: the last 128 bytes of the input.
+def id3v1(title, artist=b"", album=b"", year=b"", pad=b"\0", comment=b"\0" * 30):
+    return b"TAG" + b"".join(f.ljust(n, pad) for f, n in ((title, 30), (artist, 30), (album, 30), (year, 4))) \
+        + comment + b"\x0c"
+
+
+put("id3v1_tag", "plain", id3v1(b"Song", b"Band", b"Album", b"1999"))
+put("id3v1_tag", "blank-padded", id3v1(b"Song ", b"Band", b"", b"2001", pad=b" "))
+put("id3v1_tag", "v1.1-track", id3v1(b"Song", comment=b"\0" * 29 + b"\x07"))
+put("id3v1_tag", "blank-title", id3v1(b"   ", b"Band", pad=b" "))
+put("id3v1_tag", "full-fields-high-bytes", id3v1(bytes(range(0x80, 0x9E)), bytes(range(0xA0, 0xBE)), b"\xFF" * 30))
+put("id3v1_tag", "after-audio", b"\xFF\xFB" * 100 + id3v1(b"Song"))
+put("id3v1_tag", "127-bytes", id3v1(b"Song")[:127])
+put("id3v1_tag", "no-tag", b"TAX" + b"Song".ljust(125, b"\0"))
 
 # Stand-in tag loaders: selector byte, then the bytes.
 def vorbis(vendor, entries, count=None, vendor_len=None):

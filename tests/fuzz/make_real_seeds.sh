@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the small real files of the fuzzing corpora with Debian's encoders
-# (sox, flac, lame, oggenc, wavpack; DSF/DSDIFF with the fixture writers):
+# (sox, flac, lame, oggenc, wavpack, ffmpeg; DSF/DSDIFF with the fixture writers):
 #   make_real_seeds.sh CORPUS_DIR
 # Each goes to CORPUS_DIR/<target>/real-<name>; they are committed, so this
 # runs only when the set of real seeds changes.
@@ -33,6 +33,13 @@ lame --quiet -b 8 -t -m m --resample 8 "$tmp/cd.wav" "$formats/real-mpeg25-noinf
 lame --quiet -b 32 --tt Both --ta Band --add-id3v2 "$tmp/cd.wav" "$formats/real-id3v1-and-v2.mp3"
 oggenc -Q -q 0 -t "Ogg Title" -a Band -l Album -d 2019 -o "$formats/real-tags.ogg" "$src"
 wavpack -q -y -w "Title=Wv" -w "Artist=Band" -w "Year=2019" "$src" -o "$formats/real-apetag.wv"
+lame --quiet -b 32 --id3v1-only --tt "V1 Title" --ta Band --tl Album --ty 2019 "$tmp/cd.wav" "$formats/real-id3v1-only.mp3"
+meta=(-metadata "title=Ffmpeg Title" -metadata artist=Band -metadata album=Album)
+ffmpeg=(ffmpeg -nostdin -loglevel error -y -i "$src")
+"${ffmpeg[@]}" -c:a pcm_s16le "${meta[@]}" -metadata date=2019 "$formats/real-riff-info.wav"
+"${ffmpeg[@]}" -c:a aac -b:a 16k "${meta[@]}" -metadata date=2019 "$formats/real-ilst-aac.m4a"
+"${ffmpeg[@]}" -c:a alac "${meta[@]}" -metadata date=2019 "$formats/real-ilst-alac.m4a"
+"${ffmpeg[@]}" -c:a wmav2 -b:a 32k "${meta[@]}" -metadata WM/Year=2019 "$formats/real-asf.wma"
 python3 - "$here/../e2e" "$formats" <<'PY'
 import sys
 sys.path.insert(0, sys.argv[1])

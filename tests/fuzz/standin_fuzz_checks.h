@@ -3,6 +3,7 @@
 #pragma once
 #include <string.h>
 
+#include "parsers/id3v1.h"
 #include "parsers/id3v2.h"
 #include "parsers/tag_lists.h"
 #include "standin/stream_facts.h"
@@ -32,12 +33,24 @@ inline void CheckList(const TagBlock &block, TagListKind kind) {
   memset(&record, 0xA5, sizeof record);
   ParseTagList(&record, reinterpret_cast<const char *>(block.data), block.size, kind);
   CheckRecord(record);
-  GoldenBlock(kind == kApeTagList ? "ape" : "vorbis", block, true, record);
+  static const char *const kNames[kTagListKinds] = {"vorbis", "ape", "mp4", "wma", "riff-info"};
+  GoldenBlock(kNames[kind], block, true, record);
+}
+
+// An ID3v1 block is a file's last 128 bytes, beginning with "TAG".
+inline void CheckId3v1Block(const TagBlock &block) {
+  if (block.data == NULL) return;
+  FUZZ_CHECK(block.size == kId3v1TagBytes && memcmp(block.data, "TAG", 3) == 0);
+  TrackInfoRecord record;
+  memset(&record, 0xA5, sizeof record);
+  ParseId3v1Tag(&record, block.data, block.size);
+  CheckRecord(record);
+  GoldenBlock("id3v1", block, false, record);
 }
 
 inline void CheckId3Block(const TagBlock &block) {
   if (block.data == NULL) return;
-  FUZZ_CHECK(block.size >= 10 && block.size <= kMaxTagBlock);
+  FUZZ_CHECK(block.size >= 10);
   FUZZ_CHECK(memcmp(block.data, "ID3", 3) == 0);
   TrackInfoRecord record;
   memset(&record, 0xA5, sizeof record);
@@ -50,6 +63,10 @@ inline void CheckTags(const StreamFacts &facts) {
   CheckId3Block(facts.tags[kTagId3v2]);
   CheckList(facts.tags[kTagVorbis], kVorbisCommentList);
   CheckList(facts.tags[kTagApe], kApeTagList);
+  CheckId3v1Block(facts.tags[kTagId3v1]);
+  CheckList(facts.tags[kTagRiffInfo], kRiffInfoList);
+  CheckList(facts.tags[kTagMp4], kMp4TagList);
+  CheckList(facts.tags[kTagWma], kWmaTagList);
 }
 
 // A source over the input that may hide its size, as a download without a

@@ -57,13 +57,20 @@ static std::vector<uint8_t> SourceBytes(const ByteSource *src, uint64_t from, ui
 
 WRAP(void, _Z12ParseTagListP15TrackInfoRecordPKcm11TagListKind,
      (TrackInfoRecord * r, const char *list, size_t size, TagListKind kind)) {
-  Save("tag_list", Prefixed({(uint8_t)(kind == kApeTagList)}, list, size));
+  // The fuzz target's kind byte: 0 Vorbis, 1 APE, F0-F2 MP4, WMA, RIFF INFO.
+  const uint8_t selector = kind <= kApeTagList ? (uint8_t)kind : (uint8_t)(0xF0 + (kind - kMp4TagList));
+  Save("tag_list", Prefixed({selector}, list, size));
   __real__Z12ParseTagListP15TrackInfoRecordPKcm11TagListKind(r, list, size, kind);
 }
 
 WRAP(void, _Z13ParseId3v2TagP15TrackInfoRecordPKhm, (TrackInfoRecord * r, const uint8_t *block, size_t size)) {
   Save("id3v2_tag", Prefixed({}, block, size));
   __real__Z13ParseId3v2TagP15TrackInfoRecordPKhm(r, block, size);
+}
+
+WRAP(void, _Z13ParseId3v1TagP15TrackInfoRecordPKhm, (TrackInfoRecord * r, const uint8_t *block, size_t size)) {
+  Save("id3v1_tag", Prefixed({}, block, size));
+  __real__Z13ParseId3v1TagP15TrackInfoRecordPKhm(r, block, size);
 }
 
 WRAP(void, _Z15DecodeTextFramePcmPKhmb, (char *out, size_t out_size, const uint8_t *data, size_t size, bool unsync)) {
@@ -162,3 +169,4 @@ WRAP_OPENER(_Z10OpenMp4AacPK10ByteSourceP11StreamFacts)
 WRAP_OPENER(_Z11OpenMp4AlacPK10ByteSourceP11StreamFacts)
 WRAP_OPENER(_Z8OpenAdtsPK10ByteSourceP11StreamFacts)
 WRAP_OPENER(_Z16OpenMonkeysAudioPK10ByteSourceP11StreamFacts)
+WRAP_OPENER(_Z7OpenAsfPK10ByteSourceP11StreamFacts)

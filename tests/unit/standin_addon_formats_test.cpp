@@ -1,5 +1,5 @@
 // Formats of the optional add-ons: AAC and ALAC in MPEG-4 files, raw ADTS
-// AAC, and Monkey's Audio.
+// AAC, Monkey's Audio, and WMA in ASF files.
 #include <gtest/gtest.h>
 
 #include "standin/formats.h"
@@ -127,6 +127,50 @@ TEST(StandinMp4, AlacRateFromItsConfiguration) {
   ReleaseStreamFacts(&f);
 }
 
+// An ilst item: the atom of its type holding one data atom of the type code.
+Bytes Item(const char *type, uint32_t type_code, const Bytes &value) {
+  Bytes data;
+  Be(data, type_code, 4);
+  Zeros(data, 4);  // locale
+  Put(data, value);
+  return Box(type, Box("data", data));
+}
+
+Bytes Text(const std::string &s) { return Bytes(s.begin(), s.end()); }
+
+TEST(StandinMp4, IlstItemsUnderTheLibrarysWords) {
+  Bytes trkn;
+  Be(trkn, 0, 2), Be(trkn, 3, 2), Be(trkn, 9, 2), Be(trkn, 0, 2);
+  // Cover art (here larger than any text item) among the items is passed over.
+  auto ilst = [&](size_t cover_bytes) {
+    return Box("ilst", Boxes({Item("\xA9nam", 1, Text("Song")), Item("\xA9" "ART", 1, Text("Band")),
+                              Item("aART", 1, Text("Various")), Item("covr", 13, Bytes(cover_bytes, 0xFF)),
+                              Item("\xA9" "alb", 1, Text("Album")), Item("\xA9" "day", 1, Text("2019")),
+                              Item("trkn", 0, trkn), Item("\xA9too", 1, Text("Lavf"))}));
+  };
+  Bytes hdlr = Box("hdlr", Handler("mdir"));
+  Bytes sound = Trak("soun", 44100, 4410, SoundEntry("mp4a", 2, 16, 44100, Bytes()));
+  const std::vector<std::string> words = {"Title=Song", "Artist=Band", "AlbumArtist=Various", "Album=Album",
+                                          "Date=2019",  "Track=3/9",   "Tool=Lavf"};
+  auto full_meta = [&](size_t cover_bytes) {
+    Bytes meta;
+    Zeros(meta, 4);  // version and flags, as MP4 writers make meta
+    Put(meta, Boxes({hdlr, ilst(cover_bytes)}));
+    return meta;
+  };
+  for (const Bytes &meta : {full_meta(50), full_meta(300000), Boxes({hdlr, ilst(50)})}) {
+    StreamFacts f;
+    ASSERT_TRUE(OpenBytes(OpenMp4Aac, Mp4(Boxes({sound, Box("udta", Box("meta", meta))})), &f));
+    EXPECT_EQ(ListEntries(f.tags[kTagMp4]), words);
+    ReleaseStreamFacts(&f);
+  }
+  StreamFacts f;
+  ASSERT_TRUE(OpenBytes(OpenMp4Aac, Mp4(sound), &f));
+  EXPECT_EQ(f.tags[kTagMp4].data, nullptr);
+  ReleaseStreamFacts(&f);
+  OpenEveryPrefix(OpenMp4Aac, Mp4(Boxes({sound, Box("udta", Box("meta", full_meta(50)))})));
+}
+
 TEST(StandinMp4, BrokenBoxesFail) {
   Bytes sound = Trak("soun", 44100, 4410, SoundEntry("mp4a", 2, 16, 44100, Bytes()));
   StreamFacts f;
@@ -235,6 +279,97 @@ TEST(StandinMonkeysAudio, BadHeadersFail) {
   far[10] = 0x7F;  // descriptor size past the cap
   EXPECT_FALSE(OpenBytes(OpenMonkeysAudio, far, &f));
   OpenEveryPrefix(OpenMonkeysAudio, MonkeysAudio(3990, 1000, 10, 0xFFFFFFFF, 16, 2, 44100));
+}
+
+// ASF: the GUIDs of the objects the opener reads, and an ASF file of them.
+const uint8_t kAsfHeader[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+const uint8_t kAsfFile[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                              0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+const uint8_t kAsfStream[16] = {0x91, 0x07, 0xDC, 0xB7, 0xB7, 0xA9, 0xCF, 0x11,
+                                0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+const uint8_t kAsfAudio[16] = {0x40, 0x9E, 0x69, 0xF8, 0x4D, 0x5B, 0xCF, 0x11,
+                               0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B};
+const uint8_t kAsfContent[16] = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+const uint8_t kZeroGuid[16] = {0};
+const uint8_t kAsfExtended[16] = {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11,
+                                  0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
+
+Bytes AsfObject(const uint8_t guid[16], const Bytes &body) {
+  Bytes b(guid, guid + 16);
+  Le(b, 24 + body.size(), 8);
+  Put(b, body);
+  return b;
+}
+
+// UTF-16LE with its terminator, from ASCII or two-byte UTF-8 text.
+Bytes Wide(const std::string &s) {
+  Bytes b;
+  for (size_t i = 0; i < s.size(); ++i) {
+    uint32_t c = (uint8_t)s[i];
+    if (c >= 0xC0 && i + 1 < s.size()) c = ((c & 0x1F) << 6) | ((uint8_t)s[++i] & 0x3F);
+    Le(b, c, 2);
+  }
+  Le(b, 0, 2);
+  return b;
+}
+
+Bytes Asf(uint32_t rate, uint16_t chans, uint64_t duration_100ns, uint64_t preroll_ms, const std::string &title,
+          const std::vector<std::pair<std::string, std::string>> &extended, size_t other_bytes = 0) {
+  Bytes file_props(80, 0);
+  for (int i = 0; i < 8; ++i) file_props[40 + i] = (uint8_t)(duration_100ns >> (8 * i));
+  for (int i = 0; i < 8; ++i) file_props[56 + i] = (uint8_t)(preroll_ms >> (8 * i));
+  Bytes stream(kAsfAudio, kAsfAudio + 16);
+  Zeros(stream, 16 + 8);
+  Le(stream, 18, 4);  // type-specific bytes: WAVEFORMATEX
+  Zeros(stream, 4 + 2 + 4);
+  Put(stream, Fmt(0x161, chans, rate, 16));
+  Zeros(stream, 2);
+  Bytes content;
+  Bytes wide_title = Wide(title), author = Wide("Band");
+  Le(content, wide_title.size(), 2), Le(content, author.size(), 2), Le(content, 0, 2), Le(content, 0, 2),
+      Le(content, 0, 2);
+  Put(content, wide_title), Put(content, author);
+  Bytes ext;
+  Le(ext, extended.size(), 2);
+  for (const auto &item : extended) {
+    Bytes name = Wide(item.first), value = Wide(item.second);
+    Le(ext, name.size(), 2), Put(ext, name), Le(ext, 0, 2), Le(ext, value.size(), 2), Put(ext, value);
+  }
+  // An object the opener does not read (a GUID of zeros), first.
+  Bytes children = Boxes({AsfObject(kZeroGuid, Bytes(other_bytes, 0x5A)), AsfObject(kAsfFile, file_props),
+                          AsfObject(kAsfStream, stream), AsfObject(kAsfContent, content), AsfObject(kAsfExtended, ext)});
+  Bytes header(kAsfHeader, kAsfHeader + 16);
+  Le(header, 30 + children.size(), 8);
+  Le(header, 5, 4);
+  header.push_back(1), header.push_back(2);
+  Put(header, children);
+  Zeros(header, 50);  // the data object's start
+  return header;
+}
+
+TEST(StandinAsf, ShapeLengthAndDescriptions) {
+  StreamFacts f;
+  // A header of many megabytes (cover art in one of its objects) opens too.
+  for (size_t other : {(size_t)0, (size_t)6 * 1024 * 1024}) {
+    ASSERT_TRUE(OpenBytes(OpenAsf, Asf(44100, 2, 25000000 + 30000000, 3000, "Caf\xC3\xA9",
+                                       {{"WM/AlbumTitle", "Album"}, {"WM/Year", "2020"}}, other),
+                          &f));
+    EXPECT_EQ(f.format, (uint32_t)kFormatWma);
+    EXPECT_EQ(f.freq, 44100u);
+    EXPECT_EQ(f.chans, 2u);
+    EXPECT_EQ(f.origres, 0u);
+    EXPECT_TRUE(f.length_known);
+    EXPECT_EQ(f.frames, 44100u * 5 / 2);  // play duration 5.5 s less 3 s of preroll
+    EXPECT_EQ(ListEntries(f.tags[kTagWma]),
+              (std::vector<std::string>{"Title=Caf\xC3\xA9", "Author=Band", "WM/AlbumTitle=Album", "WM/Year=2020"}));
+    ReleaseStreamFacts(&f);
+  }
+  Bytes other = Asf(8000, 1, 10000000, 0, "T", {});
+  other[0] ^= 1;  // not an ASF header
+  EXPECT_FALSE(OpenBytes(OpenAsf, other, &f));
+  OpenEveryPrefix(OpenAsf, Asf(8000, 1, 10000000, 0, "T", {{"WM/Year", "1"}}));
 }
 
 }  // namespace

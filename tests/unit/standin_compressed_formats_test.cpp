@@ -298,6 +298,15 @@ TEST(StandinFlac, LeadingId3v2SkippedAndHandedOut) {
   ReleaseStreamFacts(&f);
 }
 
+TEST(StandinFlac, TrailingApeTagHandedOut) {
+  Bytes file = FlacFile(StreamInfo(44100, 2, 16, 1234, false), {"ARTIST=A"}, false);
+  Put(file, ApeTag({{"Title", "Ape on FLAC"}}));
+  StreamFacts f;
+  ASSERT_TRUE(OpenBytes(OpenFlac, file, &f));
+  EXPECT_EQ(ListEntries(f.tags[kTagApe]), (std::vector<std::string>{"Title=Ape on FLAC"}));
+  ReleaseStreamFacts(&f);
+}
+
 TEST(StandinFlac, UnknownCountAndBadStreamInfo) {
   StreamFacts f;
   ASSERT_TRUE(OpenBytes(OpenFlac, FlacFile(StreamInfo(44100, 2, 16, 0, false), {}, false), &f));

@@ -1,5 +1,6 @@
-// Tag blocks of the stand-in library: the ID3v2 block handed out whole, and
-// the key=value lists built from Vorbis comments and APEv2 items.
+// Tag blocks of the stand-in library: the ID3v2 block handed out whole, the
+// ID3v1 block, and the key=value lists built from Vorbis comments, APEv2
+// items and RIFF INFO chunks.
 #include <gtest/gtest.h>
 
 #include "standin/tag_blocks.h"
@@ -43,6 +44,58 @@ TEST(StandinId3v2, WholeTagHandedOutOnlyWhenComplete) {
   EXPECT_EQ(none.data, nullptr);
 }
 
+TEST(StandinId3v2, WholeTagWithoutFooterAndWithoutSizeCap) {
+  const struct {
+    int version;
+    uint8_t flags;
+    uint32_t picture;
+    uint32_t footer;  // bytes after the tag that its header counts in its span
+  } kRows[] = {{3, 0, 0, 0}, {4, 0x10, 0, 10}, {3, 0, 9 * 1024 * 1024, 0}};
+  for (const auto &row : kRows) {
+    Bytes file = Id3v2Title("Song", row.version, row.picture);
+    file[5] = row.flags;
+    const size_t tag = file.size();
+    if (row.footer != 0) Put(file, "3DI\x04");
+    Zeros(file, row.footer != 0 ? 6 : 0);
+    Put(file, "audio");
+    MemorySource mem = {file.data(), file.size()};
+    ByteSource src = MakeMemorySource(&mem);
+    TagBlock block = {NULL, 0};
+    EXPECT_EQ(LoadId3v2Tag(&src, 0, &block), tag + row.footer);
+    ASSERT_NE(block.data, nullptr) << row.picture;
+    EXPECT_EQ(block.size, tag);
+    EXPECT_EQ(0, memcmp(block.data, file.data(), tag));
+    free(block.data);
+  }
+}
+
+TEST(StandinRiffInfo, SubChunksAsKeyValueInFileOrder) {
+  Bytes info;
+  Put(info, "INFO");
+  Put(info, IffChunk("INAM", Bytes{'S', 'o', 'n', 'g', 0}));   // odd: a pad byte follows
+  Put(info, IffChunk("IART", Bytes{'C', 'a', 'f', 0xE9, 0, 0}));  // raw bytes, NULs dropped
+  Put(info, IffChunk("ICMT", Bytes{}));
+  Put(info, IffChunk("ICRD", Bytes{'2', '0', '2', '4'}));
+  MemorySource mem = {info.data(), info.size()};
+  ByteSource src = MakeMemorySource(&mem);
+  TagBlock list = {NULL, 0};
+  ASSERT_TRUE(LoadRiffInfoList(&src, 0, info.size(), &list));
+  EXPECT_EQ(ListEntries(list), (std::vector<std::string>{"INAM=Song", "IART=Caf\xE9", "ICMT=", "ICRD=2024"}));
+  EXPECT_EQ(list.size, 10u + 10 + 6 + 10 + 1);
+  free(list.data);
+  // Another list type is no INFO; a sub-chunk past the list's end ends it.
+  Bytes adtl = info;
+  memcpy(adtl.data(), "adtl", 4);
+  MemorySource adtl_mem = {adtl.data(), adtl.size()};
+  ByteSource adtl_src = MakeMemorySource(&adtl_mem);
+  list = {NULL, 0};
+  EXPECT_FALSE(LoadRiffInfoList(&adtl_src, 0, adtl.size(), &list));
+  info[4 + 4] = 0xF0;
+  ASSERT_TRUE(LoadRiffInfoList(&src, 0, info.size(), &list));
+  EXPECT_EQ(ListEntries(list), (std::vector<std::string>{}));
+  free(list.data);
+}
+
 TEST(StandinVorbisComments, EntriesInOrderEndedByEmptyString) {
   Bytes body = VorbisComments({"TITLE=T", "ARTIST=A", "DATE=2017"});
   TagBlock list = {NULL, 0};
@@ -55,23 +108,34 @@ TEST(StandinVorbisComments, EntriesInOrderEndedByEmptyString) {
   list.data = NULL;
 }
 
-TEST(StandinVorbisComments, ZeroEntriesGiveAnEmptyList) {
+TEST(StandinVorbisComments, ZeroEntriesGiveNoList) {
+  // The library hands out nothing for a stream without comments.
   Bytes body = VorbisComments({});
   TagBlock list = {NULL, 0};
-  ASSERT_TRUE(BuildVorbisCommentList(body.data(), body.size(), &list));
-  ASSERT_EQ(list.size, 1u);
-  EXPECT_EQ(list.data[0], 0);
-  free(list.data);
-  list.data = NULL;
+  EXPECT_FALSE(BuildVorbisCommentList(body.data(), body.size(), &list));
+  EXPECT_EQ(list.data, nullptr);
 }
 
-TEST(StandinVorbisComments, EmptyAndNulEntriesDoNotEndTheListEarly) {
-  Bytes body = VorbisComments({"", std::string("TITLE=A\0hidden", 14), "ARTIST=B"});
-  TagBlock list = {NULL, 0};
-  ASSERT_TRUE(BuildVorbisCommentList(body.data(), body.size(), &list));
-  EXPECT_EQ(ListEntries(list), (std::vector<std::string>{"TITLE=A", "ARTIST=B"}));
-  free(list.data);
-  list.data = NULL;
+TEST(StandinVorbisComments, AnEmptyEntryEndsTheList) {
+  // An entry is cut at a NUL inside it; an empty one (or one that starts with
+  // a NUL) ends the list there, as the library's does.
+  const struct {
+    std::vector<std::string> comments;
+    std::vector<std::string> listed;
+  } kRows[] = {
+      {{std::string("TITLE=A\0hidden", 14), "ARTIST=B"}, {"TITLE=A", "ARTIST=B"}},
+      {{"TITLE=A", "", "ARTIST=B"}, {"TITLE=A"}},
+      {{"TITLE=A", std::string("\0ARTIST=B", 9), "ALBUM=C"}, {"TITLE=A"}},
+      {{"", "TITLE=A"}, {}},
+  };
+  for (const auto &row : kRows) {
+    Bytes body = VorbisComments(row.comments);
+    TagBlock list = {NULL, 0};
+    ASSERT_TRUE(BuildVorbisCommentList(body.data(), body.size(), &list));
+    EXPECT_EQ(ListEntries(list), row.listed);
+    EXPECT_EQ(list.data[list.size - 1], 0);
+    free(list.data);
+  }
 }
 
 TEST(StandinVorbisComments, CountLargerThanPresentKeepsWholeEntries) {
@@ -136,13 +200,56 @@ TEST(StandinApe, TextItemsAsKeyValueBinaryItemsSkipped) {
   }
 }
 
-TEST(StandinApe, MultipleValuesGiveTheFirst) {
-  Bytes tag = ApeTag({{"Artist", std::string("One\0Two", 7)}, {"Title", "T"}});
+TEST(StandinApe, MultipleValuesJoinedWithSlash) {
+  Bytes tag = ApeTag({{"Artist", std::string("AA1\0AA2", 7)}, {"Title", std::string("T\0", 2)}});
   TagBlock list = {NULL, 0};
   ASSERT_TRUE(LoadApeFrom(tag, &list));
-  EXPECT_EQ(ListEntries(list), (std::vector<std::string>{"Artist=One", "Title=T"}));
+  EXPECT_EQ(ListEntries(list), (std::vector<std::string>{"Artist=AA1/AA2", "Title=T"}));
   free(list.data);
   list.data = NULL;
+}
+
+// The trailing tags an opener loads from a file that ends in them.
+static void LoadTrailing(const Bytes &file, StreamFacts *facts) {
+  MemorySource mem = {file.data(), file.size()};
+  ByteSource src = MakeMemorySource(&mem);
+  ClearStreamFacts(facts);
+  LoadTrailingTags(&src, 0, facts);
+}
+
+TEST(StandinTrailingTags, Id3v1AndApeAsTheLibraryHandsThemOut) {
+  Bytes id3v1;
+  Put(id3v1, "TAG");
+  Put(id3v1, "Old title");
+  Zeros(id3v1, 125 - 9);
+  Bytes ape = ApeTag({{"Title", "Ape"}});
+  Bytes apev1 = ape;
+  apev1[8] = 1000 & 0xFF, apev1[9] = 1000 >> 8;  // the header's version
+  apev1[apev1.size() - 24] = 1000 & 0xFF, apev1[apev1.size() - 23] = 1000 >> 8;
+  const struct {
+    const char *name;
+    std::vector<Bytes> tail;
+    bool id3v1;
+    std::vector<std::string> ape;
+  } kRows[] = {
+      {"ID3v1 alone: the last 128 bytes", {id3v1}, true, {}},
+      {"APE, then ID3v1", {ape, id3v1}, true, {"Title=Ape"}},
+      {"ID3v1, then APE: no ID3v1", {id3v1, ape}, false, {"Title=Ape"}},
+      {"APEv1: not handed out", {apev1}, false, {}},
+  };
+  for (const auto &row : kRows) {
+    Bytes file(300, 0x55);
+    for (const Bytes &t : row.tail) Put(file, t);
+    StreamFacts f;
+    LoadTrailing(file, &f);
+    ASSERT_EQ(f.tags[kTagId3v1].data != NULL, row.id3v1) << row.name;
+    if (row.id3v1) {
+      ASSERT_EQ(f.tags[kTagId3v1].size, 128u);
+      EXPECT_EQ(0, memcmp(f.tags[kTagId3v1].data, file.data() + file.size() - 128, 128)) << row.name;
+    }
+    EXPECT_EQ(ListEntries(f.tags[kTagApe]), row.ape) << row.name;
+    ReleaseStreamFacts(&f);
+  }
 }
 
 TEST(StandinApe, BadSizesAreNoTag) {

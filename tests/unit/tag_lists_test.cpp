@@ -1,4 +1,5 @@
-// Vorbis-comment and APE key/value lists as the media library hands them out.
+// Key/value lists as the media library hands them out: Vorbis comments, APE,
+// MP4, WMA and RIFF INFO tags.
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -72,6 +73,50 @@ TEST(TagList, YearKeyDiffersByReader) {
   EXPECT_TEXT_EQ(r.year, U16(""));
   r = Parse(List({"Year=1999"}), kApeTagList);
   EXPECT_TEXT_EQ(r.year, U16("1999"));
+}
+
+TEST(TagList, EachKindReadsItsOwnWholeKeys) {
+  // One list of every kind's keys: each kind takes its own four and nothing else.
+  const std::vector<char> list =
+      List({"Title=T", "Artist=A", "Album=B", "Date=2001", "Year=2002", "Author=W", "WM/AlbumTitle=WB", "WM/Year=2003",
+            "INAM=RT", "IART=RA", "IPRD=RB", "ICRD=2004", "AlbumArtist=X", "WM/AlbumArtist=Y", "Track=3/9"});
+  const struct {
+    TagListKind kind;
+    const Utf16Unit *title, *artist, *album, *year;
+  } kRows[] = {
+      {kVorbisCommentList, U16("T"), U16("A"), U16("B"), U16("2001")},
+      {kApeTagList, U16("T"), U16("A"), U16("B"), U16("2002")},
+      {kMp4TagList, U16("T"), U16("A"), U16("B"), U16("2001")},
+      {kWmaTagList, U16("T"), U16("W"), U16("WB"), U16("2003")},
+      {kRiffInfoList, U16("RT"), U16("RA"), U16("RB"), U16("2004")},
+  };
+  for (const auto &row : kRows) {
+    TrackInfoRecord r = Parse(list, row.kind);
+    EXPECT_TEXT_EQ(r.title, row.title) << row.kind;
+    EXPECT_TEXT_EQ(r.artist, row.artist) << row.kind;
+    EXPECT_TEXT_EQ(r.album, row.album) << row.kind;
+    EXPECT_TEXT_EQ(r.year, row.year) << row.kind;
+  }
+  // Any case; the last album wins in MP4 and WMA tags.
+  TrackInfoRecord r = Parse(List({"TITLE=x", "album=First", "ALBUM=Second", "titlesort=y"}), kMp4TagList);
+  EXPECT_TEXT_EQ(r.title, U16("x"));
+  EXPECT_TEXT_EQ(r.album, U16("Second"));
+  r = Parse(List({"wm/albumtitle=First", "WM/ALBUMTITLE=Second", "AUTHOR=a"}), kWmaTagList);
+  EXPECT_TEXT_EQ(r.album, U16("Second"));
+  EXPECT_TEXT_EQ(r.artist, U16("a"));
+}
+
+TEST(TagList, RiffInfoValuesAreUtf8OrTheAnsiCodePage) {
+  TrackInfoRecord r = Parse(List({"INAM=Caf\xC3\xA9", "IART=\xD0\xAF"}), kRiffInfoList);
+  EXPECT_TEXT_EQ(r.title, U16("Caf\x00E9"));
+  EXPECT_TEXT_EQ(r.artist, U16("\x042F"));
+  if (TestAnsiCodePage() != 1252) {
+    GTEST_SKIP() << "needs ANSI code page 1252; this process has " << TestAnsiCodePage();
+  }
+  // Windows-1252 bytes are no UTF-8: the whole value is read in the code page.
+  r = Parse(List({"INAM=Caf\xE9 \x80", "IPRD=\xC3\xA9\xE9"}), kRiffInfoList);
+  EXPECT_TEXT_EQ(r.title, U16("Caf\x00E9 \x20AC"));
+  EXPECT_TEXT_EQ(r.album, U16("\x00C3\x00A9\x00E9"));
 }
 
 TEST(TagList, LongerKeysStartingWithATestedKeyAreOtherKeys) {
