@@ -21,5 +21,5 @@ void ReadId3v2Tag(uint32_t stream, TrackInfoRecord *record) {
   const uint8_t *block = reinterpret_cast<const uint8_t *>(MediaChannelGetTags(stream, BASS_TAG_ID3V2));
   if (block == NULL) return;
   // The library hands out the whole tag: its header and the size it declares.
-  ParseId3v2Tag(record, block, kId3HeaderBytes + (size_t)ReadSyncsafe(block + 6));
+  ParseId3v2Tag(record, block, Id3v2TagBytes(block));
 }

@@ -40,9 +40,7 @@ static const size_t kLeastTagCopyBytes = 4096;
 
 enum ValueSlot { kTitleSlot, kArtistSlot, kAlbumSlot, kYearSlot, kSlotCount };
 
-uint32_t ReadSyncsafe(const uint8_t *bytes) {
-  return ((((uint32_t)bytes[0] * 128 + bytes[1]) * 128 + bytes[2]) * 128) + bytes[3];
-}
+size_t Id3v2TagBytes(const uint8_t *block) { return kId3HeaderBytes + (size_t)ReadSyncsafe(block + 6); }
 
 size_t RemoveUnsynchronisation(uint8_t *data, size_t size, bool zero_fill) {
   size_t kept = 0;
