@@ -2,10 +2,10 @@
 // for its kind of tag on an open stream. A reader that finds its tag clears the
 // record and fills it; one that finds none leaves the record as it was.
 #pragma once
-#include <stdint.h>
+#include <windows.h>
 
 #include "parsers/track_info.h"
 
-void ReadVorbisComments(uint32_t stream, TrackInfoRecord *record);  // tag type 2
-void ReadApeTag(uint32_t stream, TrackInfoRecord *record);          // tag type 6
-void ReadId3v2Tag(uint32_t stream, TrackInfoRecord *record);        // tag type 1
+void ReadVorbisComments(DWORD stream, TrackInfoRecord *record);  // tag type 2
+void ReadApeTag(DWORD stream, TrackInfoRecord *record);          // tag type 6
+void ReadId3v2Tag(DWORD stream, TrackInfoRecord *record);        // tag type 1

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "common/settings_path.h"
+#include "parsers/title_rules.h"
 
 PluginSettingsRecord PluginSettings = {0, 0, 3, 0, 4, 0, 0, {0}};
 
@@ -13,10 +14,7 @@ const char kExtensionList[kExtensionBufferBytes] =
 
 int HostReadsTagsFromPath(const wchar_t *exe_path) {
   if (exe_path == NULL) return 0;
-  const wchar_t *name = exe_path;
-  for (const wchar_t *p = exe_path; *p; ++p) {
-    if (*p == L'\\') name = p + 1;
-  }
+  const wchar_t *name = FileNamePart(exe_path);
   // Test each character before stepping over it: a short name ends early.
   if (name[0] == 0 || name[1] == 0) return 0;
   return (name[2] == L'L' || name[2] == L'l') ? 1 : 0;
