@@ -14,7 +14,6 @@ static const size_t kAnsiUnits = 256;  // encoding 0 text: at most 255 character
 // Enough of an unsynchronised frame to decide its value: unsynchronisation
 // at most halves the bytes, and no encoding looks at more than 1027 of them.
 static const size_t kFrameWindowBytes = 4096;
-static const int kMaxFrames = 1 << 20;  // real tags hold dozens; a crafted one may declare millions
 static const size_t kMaxTagBytes = (size_t)1 << 28;  // 256 MiB: a syncsafe tag size stays below it
 
 // Tag header flags (byte 5).
@@ -307,7 +306,7 @@ static bool ReadFrameHeader(FrameHeader *h, const uint8_t *frame, size_t room, i
 static void WalkFrames(char values[kSlotCount][kId3ValueBytes], const uint8_t *area, size_t pos, size_t limit,
                        int version) {
   bool found[kSlotCount] = {};
-  for (int frames = 0; pos < limit && frames < kMaxFrames; ++frames) {
+  for (int frames = 0; pos < limit && frames < kId3MaxFrames; ++frames) {
     const uint8_t *frame = area + pos;
     if (frame[0] == 0) break;  // padding
     FrameHeader header;

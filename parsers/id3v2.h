@@ -10,6 +10,7 @@
 enum {
   kId3HeaderBytes = 10,
   kId3ValueBytes = 512,  // one value as UTF-8 with its terminator
+  kId3MaxFrames = 1 << 20,  // frames one walk reads: real tags hold dozens, a crafted one may declare millions
 };
 
 // The whole tag's bytes, header included, as the 10-byte header at `block`
