@@ -7,9 +7,12 @@ per file, one mutagen process), and what one plug-in query costs in file I/O.
     bench/run.sh [--files N] [--repeats R] [--library DIR] [--out DIR] [--baseline FILE.json]
 
 Writes DIR/RESULTS.md, DIR/results.json and DIR/files_per_second.png
-(DIR defaults to bench/). Every timing is wall-clock over the same corpus,
-repeated; tables give the minimum and the median. Tools that are not
-installed (ffprobe, strace, mutagen, matplotlib) are skipped and say so.
+(DIR defaults to build/bench-results, so a run leaves the checkout as it
+was). Every timing is wall-clock over the same corpus, repeated; tables give
+the minimum and the median. ffprobe, one process per file, runs over a
+stratified sample of each format's files (--ffprobe-all: every file). Tools
+that are not installed (ffprobe, strace, mutagen, matplotlib) are skipped and
+say so.
 """
 import argparse
 import json
@@ -17,7 +20,7 @@ import os
 from pathlib import Path
 
 import progress
-from bench_common import BUILD, ROOT, log
+from bench_common import BUILD, log
 from benchmark import benchmark
 from media_library import check_library
 from mutagen_scan import mutagen_scan
@@ -25,13 +28,18 @@ from plot_rates import plot
 from report import write_report
 from report_tables import tools_table
 
+# ffprobe costs a process start per file, most of a full run's time; this many files of each format keep the
+# default run within minutes and meet every source of each format.
+DEFAULT_FFPROBE_PER_FORMAT = 20
+
 
 def argument_parser():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("--files", type=int, default=2000, help="corpus size (default 2000)")
     p.add_argument("--repeats", type=int, default=3, help="timings per tool (default 3)")
     p.add_argument("--talhost-rounds", type=int, default=3, help="talhost timings per repeat (default 3)")
-    p.add_argument("--out", default=str(ROOT / "bench"), help="folder for RESULTS.md, results.json and the plot")
+    p.add_argument("--out", default=str(BUILD / "bench-results"),
+                   help="folder for RESULTS.md, results.json and the plot (default build/bench-results)")
     p.add_argument("--corpus", default=str(BUILD / "bench-corpus"), help="corpus folder (reused when it matches)")
     p.add_argument("--work", default=str(BUILD / "bench-work"), help="scratch folder for the installed hosts")
     p.add_argument("--dist", default=os.environ.get("TANDREL_DIST", str(BUILD / "x64" / "dist")),
@@ -47,13 +55,15 @@ def argument_parser():
     p.add_argument("--per-format", type=int, default=60, help="files per format for the I/O count and format timing")
     p.add_argument("--queries", type=int, default=2000,
                    help="queries per run for the small item sets (per format, zero-byte files), by repeating passes")
+    p.add_argument("--ffprobe-per-format", type=int, default=DEFAULT_FFPROBE_PER_FORMAT,
+                   help=f"files of each format ffprobe runs over (default {DEFAULT_FFPROBE_PER_FORMAT})")
+    p.add_argument("--ffprobe-all", action="store_true", help="ffprobe over every file of the corpus")
     p.add_argument("--skip", action="append", default=[], choices=["ffprobe", "mutagen", "strace"])
     p.add_argument("--fresh-corpus", action="store_true", help="rebuild the corpus even when one matches")
     p.add_argument("--baseline", help="results.json of an earlier run, reported as the figures before the changes")
     p.add_argument("--compare-dist", help="a second build whose talhost scans the corpus in the same rounds")
     p.add_argument("--compare-label", default="before", help="what to call the --compare-dist build")
     p.add_argument("--label", default="", help="a note stored with the results")
-    p.add_argument("--notes", default=str(ROOT / "bench" / "notes.md"), help="Markdown appended to RESULTS.md")
     p.add_argument("--from-results", help="write RESULTS.md and the plot again from a results.json, running nothing")
     p.add_argument("--mutagen-scan", help=argparse.SUPPRESS)
     p.add_argument("--ext", help=argparse.SUPPRESS)
@@ -64,6 +74,8 @@ def checked_run(p, args):
     """The benchmark, after the checks of its options (each failure ends the program with the reason)."""
     if args.files < 1 or args.repeats < 1:
         p.error("--files and --repeats must be at least 1")
+    if args.ffprobe_per_format < 1:
+        p.error("--ffprobe-per-format must be at least 1 (--ffprobe-all for every file)")
     if not (Path(args.dist) / "talhost.exe").exists():
         p.error(f"no talhost.exe in {args.dist} (build with scripts/build.sh or pass --dist)")
     if args.init_pairs < 1:
@@ -97,8 +109,7 @@ def main():
     if problem:
         result["skipped"]["plot"] = problem
         log("no plot:", problem)
-    notes = Path(args.notes).read_text() if args.notes and Path(args.notes).exists() else ""
-    write_report(result, baseline, out, notes)
+    write_report(result, baseline, out)
     log(f"wrote {out / 'RESULTS.md'}")
     print(tools_table(result))
 
