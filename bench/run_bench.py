@@ -10,7 +10,8 @@ Writes DIR/RESULTS.md, DIR/results.json and DIR/files_per_second.png
 (DIR defaults to build/bench-results, so a run leaves the checkout as it
 was). Every timing is wall-clock over the same corpus, repeated; tables give
 the minimum and the median. ffprobe, one process per file, runs over a
-stratified sample of each format's files (--ffprobe-all: every file). Tools
+stratified sample of each format's files (--ffprobe-all: every file); --full
+makes the long run (every file for ffprobe, more talhost rounds). Tools
 that are not installed (ffprobe, strace, mutagen, matplotlib) are skipped and
 say so.
 """
@@ -28,16 +29,25 @@ from plot_rates import plot
 from report import write_report
 from report_tables import tools_table
 
-# ffprobe costs a process start per file, most of a full run's time; this many files of each format keep the
-# default run within minutes and meet every source of each format.
+# ffprobe costs a process start per file; this many files of each format meet every source of each format.
 DEFAULT_FFPROBE_PER_FORMAT = 20
+# A library-mode query costs the media library's Init/Free pair, some 3 ms: talhost's rounds over the small
+# item sets take most of a run. These keep the default run within 5 minutes on a 2-core machine; --full takes
+# the long run's.
+DEFAULT_RUN = {"talhost_rounds": 1, "queries": 1000}
+FULL_RUN = {"talhost_rounds": 3, "queries": 2000}
 
 
 def argument_parser():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("--files", type=int, default=2000, help="corpus size (default 2000)")
     p.add_argument("--repeats", type=int, default=3, help="timings per tool (default 3)")
-    p.add_argument("--talhost-rounds", type=int, default=3, help="talhost timings per repeat (default 3)")
+    p.add_argument("--full", action="store_true",
+                   help="the long run: ffprobe over every file, and talhost's rounds and queries as --talhost-rounds "
+                   f"{FULL_RUN['talhost_rounds']} --queries {FULL_RUN['queries']} (unless given)")
+    p.add_argument("--talhost-rounds", type=int,
+                   help=f"talhost timings per repeat (default {DEFAULT_RUN['talhost_rounds']}, "
+                   f"with --full {FULL_RUN['talhost_rounds']})")
     p.add_argument("--out", default=str(BUILD / "bench-results"),
                    help="folder for RESULTS.md, results.json and the plot (default build/bench-results)")
     p.add_argument("--corpus", default=str(BUILD / "bench-corpus"), help="corpus folder (reused when it matches)")
@@ -53,8 +63,9 @@ def argument_parser():
     p.add_argument("--wineprefix", default=os.environ.get("WINEPREFIX", str(BUILD / "bench-wineprefix64")))
     p.add_argument("--max-seconds", type=float, default=60, help="cap on each source's duration")
     p.add_argument("--per-format", type=int, default=60, help="files per format for the I/O count and format timing")
-    p.add_argument("--queries", type=int, default=2000,
-                   help="queries per run for the small item sets (per format, zero-byte files), by repeating passes")
+    p.add_argument("--queries", type=int,
+                   help="queries per run for the small item sets (per format, zero-byte files), by repeating passes "
+                   f"(default {DEFAULT_RUN['queries']}, with --full {FULL_RUN['queries']})")
     p.add_argument("--ffprobe-per-format", type=int, default=DEFAULT_FFPROBE_PER_FORMAT,
                    help=f"files of each format ffprobe runs over (default {DEFAULT_FFPROBE_PER_FORMAT})")
     p.add_argument("--ffprobe-all", action="store_true", help="ffprobe over every file of the corpus")
@@ -72,8 +83,14 @@ def argument_parser():
 
 def checked_run(p, args):
     """The benchmark, after the checks of its options (each failure ends the program with the reason)."""
+    for name, value in (FULL_RUN if args.full else DEFAULT_RUN).items():
+        if getattr(args, name) is None:
+            setattr(args, name, value)
+    args.ffprobe_all = args.ffprobe_all or args.full
     if args.files < 1 or args.repeats < 1:
         p.error("--files and --repeats must be at least 1")
+    if args.talhost_rounds < 1 or args.queries < 1:
+        p.error("--talhost-rounds and --queries must be at least 1")
     if args.ffprobe_per_format < 1:
         p.error("--ffprobe-per-format must be at least 1 (--ffprobe-all for every file)")
     if not (Path(args.dist) / "talhost.exe").exists():
