@@ -1,9 +1,13 @@
 """Checks of what each tool reported against what the corpus's files were made with."""
 from pathlib import Path
 
+# A length is right within this many milliseconds, or this percentage of the length when that is more.
+LENGTH_TOLERANCE_MS = 100
+LENGTH_TOLERANCE_PERCENT = 1
+
 
 def agreement(results, expected_by_name, names_from_item, tags_expected=True, name_fallback=False):
-    """How many items got the length (within 100 ms or 1 %) and the tags the files were made with.
+    """How many items got the length (within the tolerances above) and the tags the files were made with.
 
     Without tags the title to show is the file name without its extension; a
     tool that gives no title gets that fallback when name_fallback is set (a
@@ -15,7 +19,7 @@ def agreement(results, expected_by_name, names_from_item, tags_expected=True, na
         if e is None:
             continue
         ms = r.get("length_ms")
-        if ms is not None and abs(ms - e["ms"]) <= max(100, e["ms"] / 100):
+        if ms is not None and abs(ms - e["ms"]) <= max(LENGTH_TOLERANCE_MS, e["ms"] * LENGTH_TOLERANCE_PERCENT / 100):
             lengths += 1
         stem = Path(e["path"]).stem
         title = r.get("title") or (stem if name_fallback else "")

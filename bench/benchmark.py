@@ -44,9 +44,10 @@ def measure(args, wine, c, result):
     work, skip = Path(args.work), set(args.skip)
     hosts = install_hosts(args, work, result)
     plan = plan_talhost_runs(args, c, hosts)
-    competitors = plan_competitors(c, skip, result["skipped"])
+    ffprobe_per_format = None if args.ffprobe_all else args.ffprobe_per_format
+    competitors = plan_competitors(c, skip, result["skipped"], ffprobe_per_format)
     samples, outputs, init_runs = time_repeats(args, wine, c, hosts, plan, competitors)
-    tool_rows(result, c, samples, outputs, competitors, hosts.compare is not None)
+    tool_rows(result, c, samples, outputs, competitors, hosts.compare is not None, ffprobe_per_format)
     if init_runs:
         library_figures(result, init_runs)
     breakdown(result, c, plan, samples)

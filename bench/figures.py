@@ -5,7 +5,7 @@ import statistics
 from pathlib import Path
 
 from agreement import agreement, name_of_winpath
-from scan_tools import parse_json_lines
+from scan_tools import competitor_files, parse_json_lines
 
 
 def summarise(samples):
@@ -14,7 +14,7 @@ def summarise(samples):
             "samples": walls}
 
 
-def tool_rows(result, c, samples, outputs, competitors, compare):
+def tool_rows(result, c, samples, outputs, competitors, compare, ffprobe_per_format):
     """What each tool reported, against what the files were made with."""
     def row(name, count, results, names_from_item, tags_expected=True, name_fallback=False):
         lengths, tags = agreement(results, c.expected, names_from_item, tags_expected, name_fallback)
@@ -23,15 +23,34 @@ def tool_rows(result, c, samples, outputs, competitors, compare):
         return r
 
     tools = result["tools"]
-    tools["talhost"] = row("talhost", len(c.files), parse_json_lines(outputs["talhost"]), name_of_winpath)
+    talhost_lines = parse_json_lines(outputs["talhost"])
+    tools["talhost"] = row("talhost", len(c.files), talhost_lines, name_of_winpath)
+    tools["talhost"]["by_format"] = agreement_by_format(c, talhost_lines, name_of_winpath)
     if compare:
         tools["talhost compare"] = row("talhost compare", len(c.files), parse_json_lines(outputs["talhost compare"]),
                                        name_of_winpath)
     tools["talhost WAV-only"] = row("talhost WAV-only", len(c.wav_files),
                                     parse_json_lines(outputs["talhost WAV-only"]), name_of_winpath, False)
-    for name in competitors:
-        count = len(c.wav_files) if "WAV" in name else len(c.files)
-        tools[name] = row(name, count, outputs[name], lambda item: Path(item).name, name_fallback=True)
+    for name, what in competitors.items():
+        tools[name] = row(name, competitor_files(name, what, c), outputs[name], lambda item: Path(item).name,
+                          name_fallback=True)
+    if "ffprobe" in competitors:
+        sample = competitors["ffprobe"]
+        result["ffprobe_sample"] = {
+            "per_format": ffprobe_per_format, "files": len(sample), "of": len(c.files),
+            "by_format": {k: sum(1 for f in sample if c.kind_of[str(f.resolve())] == k)
+                          for k in sorted(set(c.kind_of.values()))}}
+
+
+def agreement_by_format(c, lines, names_from_item):
+    """Of each format's files, how many a tool's lines got right."""
+    by_format = {}
+    for kind in sorted(set(c.kind_of.values())):
+        names = {n for n, e in c.expected.items() if e["kind"] == kind}
+        lengths, tags = agreement([r for r in lines if names_from_item(r["item"]) in names], c.expected,
+                                  names_from_item)
+        by_format[kind] = {"files": len(names), "lengths_ok": lengths, "tags_ok": tags}
+    return by_format
 
 
 def library_figures(result, init_runs):

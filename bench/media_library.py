@@ -8,6 +8,9 @@ from pathlib import Path
 # The media library's files as the plug-in loads them; the stand-in builds them all.
 LIBRARY_DLLS = ("bass.dll", "bassflac.dll", "basswv.dll", "bass_ape.dll", "bass_aac.dll", "bassalac.dll",
                 "basswma.dll", "bassdsd.dll")
+# The file of the library that opens each format of the corpus: an add-on, or bass.dll itself.
+FORMAT_LIBRARY_FILE = {"flac": "bassflac.dll", "mp3-id3v23": "bass.dll", "mp3-id3v24": "bass.dll", "ogg": "bass.dll",
+                       "wv": "basswv.dll", "wav": "bass.dll"}
 PE_MACHINES = {0x14C: "32-bit (i386)", 0x8664: "64-bit (x86-64)"}
 
 

@@ -1,5 +1,5 @@
 """The plot of files per second per tool (files_per_second.png)."""
-from report_tables import TOOL_ORDER, per_file_rate
+from report_tables import TOOL_ORDER, library_title, per_file_rate
 
 
 def plot(res, out):
@@ -28,9 +28,10 @@ def plot(res, out):
     ax.set_xticks(list(xs))
     ax.set_xticklabels(labels, fontsize=8)
     ax.set_ylabel("files per second (log scale, from the minimum time)")
-    ax.set_title(f"Library scan, {res['files']} files ({res['wav_files']} WAV), "
-                 f"{res['machine']['cores']} cores, {res['repeats']} repeat{'s' if res['repeats'] != 1 else ''}")
+    title = (f"Library scan with {library_title(res)}\n{res['files']} files ({res['wav_files']} WAV), "
+             f"{res['machine']['cores']} cores, {res['repeats']} repeat{'s' if res['repeats'] != 1 else ''}")
+    ax.set_title(title, fontsize=10)
     fig.tight_layout()
-    fig.savefig(out / "files_per_second.png")
+    fig.savefig(out / "files_per_second.png", metadata={"Title": title.replace("\n", ", ")})
     plt.close(fig)
     return None

@@ -1,5 +1,7 @@
 """The report's tables: scan speed per tool, where a talhost query's time goes,
-file I/O per query by format, and figures before and after a change."""
+file I/O per query by format, and figures before and after a change; the
+sentences under them, made from the same figures."""
+from media_library import FORMAT_LIBRARY_FILE
 
 KIND_LABEL = {"flac": "FLAC", "mp3-id3v23": "MP3, ID3v2.3", "mp3-id3v24": "MP3, ID3v2.4", "ogg": "Ogg Vorbis",
               "wv": "WavPack (APEv2)", "wav": "WAV"}
@@ -38,13 +40,79 @@ def tools_table(res):
                              f"| — | — | {res['skipped'][base]} |")
             continue
         t = tools[name]
-        ref = tools["talhost WAV-only"] if "WAV" in name else tools["talhost"]
-        ratio = (t["min"] / t["files"]) / (ref["min"] / ref["files"])
+        ratio = ratio_to_talhost(res, name)
         tags = f"{t['tags_ok']}/{t['files']}" + (" (file-name titles)" if name == "talhost WAV-only" else "")
         lines.append(f"| {tool_label(res, name)} | {'WAV part' if 'WAV' in name else 'all'} | {t['files']} | "
                      f"{t['min']:.3f} | {t['median']:.3f} | {per_file_rate(t):,.0f} | {ratio:.2f}× | "
                      f"{t['cpu_min']:.2f} | {t['lengths_ok']}/{t['files']} | {tags} |")
     return "\n".join(lines)
+
+
+def library_title(res):
+    """The media library that ran, in a few words: stand-in or the --library folder's, and its version."""
+    lib = res.get("library")
+    if lib is None:
+        return "the build's stand-in media library (version not recorded)"
+    version = f" {lib['version']}" if lib.get("version") else " (version not measured)"
+    return f"the stand-in bass.dll{version}" if lib["standin"] else f"bass.dll{version} from {lib['folder']}"
+
+
+def ratio_to_talhost(res, name):
+    t, ref = res["tools"][name], res["tools"]["talhost WAV-only" if "WAV" in name else "talhost"]
+    return (t["min"] / t["files"]) / (ref["min"] / ref["files"])
+
+
+def ffprobe_sentence(res):
+    t = res["tools"].get("ffprobe")
+    if t is None:
+        return None
+    sample = res.get("ffprobe_sample")
+    if sample is None or sample["per_format"] is None:
+        return f"ffprobe ran over every one of the {t['files']:,} files."
+    counts = sorted(set(sample["by_format"].values()))
+    each = (f"{counts[0]} of each of the {len(sample['by_format'])} formats" if len(counts) == 1 else
+            ", ".join(f"{n} {KIND_LABEL.get(k, k)}" for k, n in sample["by_format"].items()))
+    return (f"ffprobe ran over a sample of {sample['files']:,} of the {sample['of']:,} files ({each}, the first of "
+            f"each format in corpus order), {res['tools']['ffprobe WAV part']['files']} of them WAV; "
+            f"`--ffprobe-all` runs it over every file.")
+
+
+def failed_formats_sentence(res):
+    """Which formats talhost did not get right, and whether the library file that opens them was there."""
+    by_format = res["tools"]["talhost"].get("by_format")
+    if not by_format:
+        return None
+    dlls = (res.get("library") or {}).get("dlls")
+    parts = []
+    for kind, f in by_format.items():
+        if f["lengths_ok"] == f["files"] and f["tags_ok"] == f["files"]:
+            continue
+        need = FORMAT_LIBRARY_FILE.get(kind)
+        if need is None or dlls is None:
+            why = ""
+        elif need not in dlls:
+            why = f": {need}, which opens them, was absent from the library folder"
+        else:
+            why = f" ({need}, which opens them, was there)"
+        parts.append(f"{KIND_LABEL.get(kind, kind)}, {f['lengths_ok']} of {f['files']} lengths and {f['tags_ok']} "
+                     f"of {f['files']} tags right{why}")
+    if not parts:
+        return None
+    return "talhost's files that were not right, by format: " + "; ".join(parts) + "."
+
+
+def scan_summary(res):
+    """The sentences under the scan table: talhost's speed against the others, which formats it got wrong, and
+    what ffprobe ran over."""
+    tools = res["tools"]
+    t = tools["talhost"]
+    others = [f"{name} took {ratio_to_talhost(res, name):.2f}×" for name in ("ffprobe", "mutagen") if name in tools]
+    lines = [f"talhost scanned the {t['files']:,} files in {t['min']:.3f} s ({per_file_rate(t):,.0f} files a second)"
+             + (f"; per file, {' and '.join(others)} talhost's time." if others else ".")]
+    for line in (failed_formats_sentence(res), ffprobe_sentence(res)):
+        if line:
+            lines.append(line)
+    return lines
 
 
 def init_free_row(res):

@@ -5,7 +5,7 @@ import json
 
 from bench_common import log
 from progress import Progress
-from scan_tools import talhost_command, time_ffprobe, time_mutagen, timed, warm
+from scan_tools import competitor_files, talhost_command, time_ffprobe, time_mutagen, timed, warm
 
 
 def time_talhost_rounds(args, wine, c, hosts, plan, samples, outputs):
@@ -35,14 +35,13 @@ def time_init_cost(wine, hosts):
 
 
 def time_competitor(name, what, c):
-    count = len(c.wav_files) if "WAV" in name else len(c.files)
-    progress = Progress(name, count)
+    progress = Progress(name, competitor_files(name, what, c))
     if name.startswith("ffprobe"):
         wall, cpu, lines = time_ffprobe(what, progress)
     else:
         progress.update(0)
         wall, cpu, lines = time_mutagen(c.music, what)
-        progress.update(count)
+        progress.update(progress.total)
     progress.finish()
     return wall, cpu, lines
 

@@ -72,17 +72,33 @@ def plan_talhost_runs(args, c, hosts):
                            blank=blank)
 
 
-def plan_competitors(c, skip, skipped):
-    """The other tools by name: ffprobe with its files, the mutagen scan with the extension it keeps (None: all).
-    Those not run say why in `skipped`."""
+def stratified_sample(c, per_format):
+    """The first `per_format` files of each format (all of a format that has fewer), in corpus order; None takes
+    every file. A format's files cycle through its sources, so a sample of six or more meets each of them."""
+    if per_format is None:
+        return list(c.files)
+    taken = {}
+    sample = []
+    for f in c.files:
+        kind = c.kind_of[str(f.resolve())]
+        if taken.get(kind, 0) < per_format:
+            taken[kind] = taken.get(kind, 0) + 1
+            sample.append(f)
+    return sample
+
+
+def plan_competitors(c, skip, skipped, ffprobe_per_format):
+    """The other tools by name: ffprobe with its files (a stratified sample unless `ffprobe_per_format` is None),
+    the mutagen scan with the extension it keeps (None: all). Those not run say why in `skipped`."""
     competitors = {}
     if "ffprobe" in skip:
         skipped["ffprobe"] = "skipped by --skip"
     elif shutil.which("ffprobe") is None:
         skipped["ffprobe"] = "ffprobe not installed (Debian package ffmpeg)"
     else:
-        competitors["ffprobe"] = c.files
-        competitors["ffprobe WAV part"] = c.wav_files
+        sample = stratified_sample(c, ffprobe_per_format)
+        competitors["ffprobe"] = sample
+        competitors["ffprobe WAV part"] = [f for f in sample if f.suffix == ".wav"]
     if "mutagen" in skip:
         skipped["mutagen"] = "skipped by --skip"
     else:

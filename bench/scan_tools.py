@@ -56,7 +56,6 @@ def ffprobe_one(path):
             "year": tags.get("date") or tags.get("year", "")}
 
 
-
 def time_ffprobe(files, progress):
     """ffprobe over the files one process each, as a script would; its first run only warms the cache."""
     ffprobe_one(files[0])  # loads its libraries into the cache, untimed
@@ -81,6 +80,14 @@ def time_mutagen(music, ext):
     if proc.returncode != 0:
         raise SystemExit(f"bench: mutagen scan failed: {proc.stderr.decode(errors='replace')}")
     return wall, cpu, parse_json_lines(proc.stdout)
+
+
+def competitor_files(name, what, c):
+    """How many files another tool's run covers: ffprobe's are listed, the mutagen scan takes the corpus or its
+    WAV part."""
+    if isinstance(what, list):
+        return len(what)
+    return len(c.wav_files) if "WAV" in name else len(c.files)
 
 
 def talhost_command(wine, host, *items):

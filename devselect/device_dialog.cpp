@@ -50,23 +50,15 @@ static void StoreDeviceDialog(HWND dialog) {
   WaveDeviceSettingsRecord *s = &WaveDeviceSettings;
   // With no row selected the stored device stays as it is.
   LRESULT row = SendDlgItemMessageW(dialog, IDC_DEVICE_LIST, LB_GETCURSEL, 0, 0);
-  if (row != LB_ERR) {
-    s->WaveDevice = (int)row;
-    WriteWaveSetting(L"WaveDevice", s->WaveDevice);
-  }
+  if (row != LB_ERR) s->WaveDevice = (int)row;
   s->WavePreloadBuffer = ReadClamped(dialog, IDC_PRELOAD_BUFFER, 64, 32768);
-  WriteWaveSetting(L"WavePreloadBuffer", s->WavePreloadBuffer);
   s->WaveVolume = IsDlgButtonChecked(dialog, IDC_WAVE_VOLUME) == BST_CHECKED ? 1 : 0;
-  WriteWaveSetting(L"WaveVolume", s->WaveVolume);
   s->WaveDirect = IsDlgButtonChecked(dialog, IDC_FORCE_DIRECT) == BST_CHECKED ? 1 : 0;
-  WriteWaveSetting(L"WaveDirect", s->WaveDirect);
   s->WaveBufferSize = ReadClamped(dialog, IDC_BUFFER_SIZE, 1, 512);
-  WriteWaveSetting(L"WaveBufferSize", s->WaveBufferSize);
   s->WaveBufferNum = ReadClamped(dialog, IDC_BUFFER_COUNT, 2, 8);
-  WriteWaveSetting(L"WaveBufferNum", s->WaveBufferNum);
-  // From the record: as loaded unless the user clicked the box or a button.
-  WriteWaveSetting(L"AutoSamplerate", s->AutoSamplerate);
-  WriteWaveSetting(L"Mixer32", s->Mixer32);
+  // AutoSamplerate and Mixer32 from the record: as loaded unless the user
+  // clicked the box or a button.
+  StoreWaveDeviceSettings(row != LB_ERR);
 }
 
 static INT_PTR OnCommand(HWND dialog, int id, int code) {

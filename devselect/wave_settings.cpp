@@ -9,9 +9,22 @@ WaveDeviceSettingsRecord WaveDeviceSettings;
 
 static const wchar_t kSection[] = L"Tandrel";
 
-static int ReadWaveSetting(const wchar_t *key, int fallback) {
-  if (!WaveDeviceSettings.HasSettingsPath) return fallback;
-  return (int)GetPrivateProfileIntW(kSection, key, fallback, WaveDeviceSettings.SettingsPath);
+// The eight keys, in the order the OK path writes them (the loader reads them
+// in the same order).
+static const IniIntSetting kWaveSettingKeys[] = {
+    {kSection, L"WaveDevice", 0, &WaveDeviceSettings.WaveDevice},
+    {kSection, L"WavePreloadBuffer", 256, &WaveDeviceSettings.WavePreloadBuffer},
+    {kSection, L"WaveVolume", 1, &WaveDeviceSettings.WaveVolume},
+    {kSection, L"WaveDirect", 0, &WaveDeviceSettings.WaveDirect},
+    {kSection, L"WaveBufferSize", 32, &WaveDeviceSettings.WaveBufferSize},
+    {kSection, L"WaveBufferNum", 4, &WaveDeviceSettings.WaveBufferNum},
+    {kSection, L"AutoSamplerate", 0, &WaveDeviceSettings.AutoSamplerate},
+    {kSection, L"Mixer32", 1, &WaveDeviceSettings.Mixer32},
+};
+
+// The settings file, or null when there is none.
+static const wchar_t *SettingsFile(void) {
+  return WaveDeviceSettings.HasSettingsPath ? WaveDeviceSettings.SettingsPath : NULL;
 }
 
 void LoadWaveDeviceSettings(void) {
@@ -20,19 +33,14 @@ void LoadWaveDeviceSettings(void) {
   // writes nothing.
   WaveDeviceSettings.HasSettingsPath = BuildSettingsPath(WaveDeviceSettings.SettingsPath, kSettingsPathUnits);
   if (!WaveDeviceSettings.HasSettingsPath) WaveDeviceSettings.SettingsPath[0] = 0;
-
-  WaveDeviceSettings.WaveDevice = ReadWaveSetting(L"WaveDevice", 0);
-  WaveDeviceSettings.WaveVolume = ReadWaveSetting(L"WaveVolume", 1);
-  WaveDeviceSettings.WaveBufferSize = ReadWaveSetting(L"WaveBufferSize", 32);
-  WaveDeviceSettings.WaveBufferNum = ReadWaveSetting(L"WaveBufferNum", 4);
-  WaveDeviceSettings.WaveDirect = ReadWaveSetting(L"WaveDirect", 0);
-  WaveDeviceSettings.WavePreloadBuffer = ReadWaveSetting(L"WavePreloadBuffer", 256);
-  WaveDeviceSettings.AutoSamplerate = ReadWaveSetting(L"AutoSamplerate", 0);
-  WaveDeviceSettings.Mixer32 = ReadWaveSetting(L"Mixer32", 1);
+  LoadIniSettings(SettingsFile(), kWaveSettingKeys, ARRAYSIZE(kWaveSettingKeys));
 }
 
-void WriteWaveSetting(const wchar_t *key, int value) {
-  if (!WaveDeviceSettings.HasSettingsPath) return;
-  // Any value, so one carried over from the file is written back whole.
-  WriteIniInt(WaveDeviceSettings.SettingsPath, kSection, key, value);
+void StoreWaveDeviceSettings(bool device_chosen) {
+  for (const IniIntSetting &setting : kWaveSettingKeys) {
+    // With no row chosen the stored device stays as it is.
+    if (setting.value == &WaveDeviceSettings.WaveDevice && !device_chosen) continue;
+    // Any value, so one carried over from the file is written back whole.
+    WriteIniInt(SettingsFile(), setting.section, setting.key, *setting.value);
+  }
 }

@@ -26,5 +26,6 @@ extern WaveDeviceSettingsRecord WaveDeviceSettings;
 // keys, nothing validated).
 void LoadWaveDeviceSettings(void);
 
-// Writes one [Tandrel] key as decimal text; nothing without a settings path.
-void WriteWaveSetting(const wchar_t *key, int value);
+// Writes the eight values as decimal text, all but WaveDevice when no device
+// row is chosen; nothing without a settings path.
+void StoreWaveDeviceSettings(bool device_chosen);

@@ -13,7 +13,7 @@ static const int kLengthSentinel = -1234567;  // a value no query writes
 static const wchar_t kTitleSentinel[] = L"\x1<untouched>";
 
 void QueryItem(const In_Module *module, const wchar_t *item, bool json) {
-  static wchar_t title[kTitleUnits];
+  static wchar_t title[kHostTitleBufferUnits];
   wcscpy(title, kTitleSentinel);
   int length = kLengthSentinel;
   module->GetFileInfo(item, title, &length);
@@ -23,7 +23,7 @@ void QueryItem(const In_Module *module, const wchar_t *item, bool json) {
   answer.length = length;
   answer.length_set = length != kLengthSentinel;
   answer.title_set = wcscmp(title, kTitleSentinel) != 0;
-  title[kTitleUnits - 1] = 0;
+  title[kHostTitleBufferUnits - 1] = 0;
   answer.title = title;
   answer.artist = answer.album = answer.year = L"";
   // is_seekable is read right after the call: the plug-in publishes its block there.

@@ -10,7 +10,7 @@
 #include <vector>
 
 void PrintUtf8(const wchar_t *text) {
-  char buffer[4 * kTitleUnits];
+  char buffer[4 * kHostTitleBufferUnits];
   int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof(buffer), NULL, NULL);
   if (n > 0) fputs(buffer, stdout);
 }

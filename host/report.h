@@ -5,7 +5,7 @@
 
 #include "plugin/in_module.h"
 
-enum { kTitleUnits = 32768 };  // the title buffer a query hands the plug-in, in UTF-16 units
+enum { kHostTitleBufferUnits = 32768 };  // the title buffer a query hands the plug-in, in UTF-16 units
 
 // One query's answer. The flags say whether the plug-in wrote the length and
 // the title; artist/album/year point into its block, or at "" without one.

@@ -9,7 +9,7 @@
 #include "media/library_binding.h"
 #include "media/tag_readers.h"
 #include "parsers/text_convert.h"
-#include "parsers/title_rules.h"
+#include "parsers/item_kind.h"
 
 static char UrlBuffer[kUrlBufferBytes];
 

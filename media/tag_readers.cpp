@@ -12,7 +12,7 @@ static void ParseList(TrackInfoRecord *record, const char *list, TagListKind kin
 static void ParseId3v2(TrackInfoRecord *record, const char *block, TagListKind) {
   const uint8_t *tag = reinterpret_cast<const uint8_t *>(block);
   // The library hands out the whole tag: its header and the size it declares.
-  ParseId3v2Tag(record, tag, kId3HeaderBytes + (size_t)ReadSyncsafe(tag + 6));
+  ParseId3v2Tag(record, tag, Id3v2TagBytes(tag));
 }
 
 static void ParseId3v1(TrackInfoRecord *record, const char *block, TagListKind) {
@@ -33,7 +33,7 @@ const TagReader kTagReaders[] = {
 };
 const size_t kTagReaderCount = sizeof kTagReaders / sizeof kTagReaders[0];
 
-void ReadTag(uint32_t stream, const TagReader &reader, TrackInfoRecord *record) {
+void ReadTag(DWORD stream, const TagReader &reader, TrackInfoRecord *record) {
   const char *block = MediaChannelGetTags(stream, reader.tag_type);
   if (block != NULL) reader.parse(record, block, reader.kind);
 }

@@ -3,6 +3,7 @@
 // open stream. A reader that finds its tag clears the record and fills it; one
 // that finds none leaves the record as it was.
 #pragma once
+#include <windows.h>
 #include <stddef.h>
 #include <stdint.h>
 
@@ -21,4 +22,4 @@ extern const TagReader kTagReaders[];
 extern const size_t kTagReaderCount;
 
 // One row's reading: the library's block of the row's type, if any, parsed.
-void ReadTag(uint32_t stream, const TagReader &reader, TrackInfoRecord *record);
+void ReadTag(DWORD stream, const TagReader &reader, TrackInfoRecord *record);

@@ -2,7 +2,7 @@
 
 #include "media/wave_file.h"
 #include "media/wave_http.h"
-#include "parsers/title_rules.h"
+#include "parsers/item_kind.h"
 
 void ReadWaveHeader(const wchar_t *item, bool want_length, QueryResult *result) {
   ClearQueryResult(result);

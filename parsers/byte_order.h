@@ -15,3 +15,8 @@ static inline uint32_t Be32(const uint8_t *p) {
   return ((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) | p[3];
 }
 static inline uint64_t Be64(const uint8_t *p) { return ((uint64_t)Be32(p) << 32) | Be32(p + 4); }
+// ID3v2's syncsafe integer: ((b0*128 + b1)*128 + b2)*128 + b3, all eight bits
+// of each byte taken as they stand.
+static inline uint32_t ReadSyncsafe(const uint8_t *p) {
+  return ((((uint32_t)p[0] * 128 + p[1]) * 128 + p[2]) * 128) + p[3];
+}

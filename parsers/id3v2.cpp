@@ -14,7 +14,6 @@ static const size_t kAnsiUnits = 256;  // encoding 0 text: at most 255 character
 // Enough of an unsynchronised frame to decide its value: unsynchronisation
 // at most halves the bytes, and no encoding looks at more than 1027 of them.
 static const size_t kFrameWindowBytes = 4096;
-static const int kMaxFrames = 1 << 20;  // real tags hold dozens; a crafted one may declare millions
 static const size_t kMaxTagBytes = (size_t)1 << 28;  // 256 MiB: a syncsafe tag size stays below it
 
 // Tag header flags (byte 5).
@@ -40,9 +39,7 @@ static const size_t kLeastTagCopyBytes = 4096;
 
 enum ValueSlot { kTitleSlot, kArtistSlot, kAlbumSlot, kYearSlot, kSlotCount };
 
-uint32_t ReadSyncsafe(const uint8_t *bytes) {
-  return ((((uint32_t)bytes[0] * 128 + bytes[1]) * 128 + bytes[2]) * 128) + bytes[3];
-}
+size_t Id3v2TagBytes(const uint8_t *block) { return kId3HeaderBytes + (size_t)ReadSyncsafe(block + 6); }
 
 size_t RemoveUnsynchronisation(uint8_t *data, size_t size, bool zero_fill) {
   size_t kept = 0;
@@ -179,18 +176,13 @@ void DecodeTextFrame(char *out, size_t out_size, const uint8_t *data, size_t siz
 }
 
 // The text frames the host shows, and the tag versions that take each one.
-// Version 2.2 has three-character identifiers and gives no year; versions 0
-// and 1 are read like version 3 but give no year either.
+// Versions 0 and 1 are read like version 3 but give no year; version 2.2
+// gives none either.
 struct TakenFrame {
   char id[5];
   int lowest_version;
   int highest_version;
   ValueSlot slot;
-};
-static const TakenFrame kTakenFrames22[] = {
-    {"TT2", 2, 2, kTitleSlot},
-    {"TP1", 2, 2, kArtistSlot},
-    {"TAL", 2, 2, kAlbumSlot},
 };
 static const TakenFrame kTakenFrames[] = {
     {"TIT2", 0, 255, kTitleSlot}, {"TPE1", 0, 255, kArtistSlot}, {"TALB", 0, 255, kAlbumSlot},
@@ -198,21 +190,41 @@ static const TakenFrame kTakenFrames[] = {
     {"TYER", 3, 3, kYearSlot},
 };
 
+// Version 2.2 names the same frames with three characters.
+struct Version22Twin {
+  char id22[4];
+  char id[5];
+};
+static const Version22Twin kVersion22Twins[] = {{"TT2", "TIT2"}, {"TP1", "TPE1"}, {"TAL", "TALB"}};
+
+// The four-character identifier of the frame at `frame`, or null for a
+// version 2.2 frame that has no twin the walk takes.
+static const char *FrameId(const uint8_t *frame, int version) {
+  if (version != 2) return reinterpret_cast<const char *>(frame);
+  for (const Version22Twin &twin : kVersion22Twins) {
+    if (memcmp(frame, twin.id22, 3) == 0) return twin.id;
+  }
+  return NULL;
+}
+
 // Which value a frame fills, or kSlotCount when it is not taken: the first
 // frame of each kind wins.
-static int TakeFrame(const uint8_t *id, int version, const bool found[kSlotCount]) {
-  const bool v22 = version == 2;
-  const TakenFrame *table = v22 ? kTakenFrames22 : kTakenFrames;
-  const size_t count = v22 ? sizeof kTakenFrames22 / sizeof *kTakenFrames22  //
-                            : sizeof kTakenFrames / sizeof *kTakenFrames;
-  const size_t id_length = v22 ? 3 : 4;
-  for (size_t i = 0; i < count; ++i) {
-    const TakenFrame &frame = table[i];
-    if (memcmp(id, frame.id, id_length) != 0) continue;
-    if (version < frame.lowest_version || version > frame.highest_version || found[frame.slot]) return kSlotCount;
-    return frame.slot;
+static ValueSlot TakeFrame(const uint8_t *frame, int version, const bool found[kSlotCount]) {
+  const char *id = FrameId(frame, version);
+  if (id == NULL) return kSlotCount;
+  for (const TakenFrame &taken : kTakenFrames) {
+    if (memcmp(id, taken.id, 4) != 0) continue;
+    if (version < taken.lowest_version || version > taken.highest_version || found[taken.slot]) return kSlotCount;
+    return taken.slot;
   }
   return kSlotCount;
+}
+
+static bool AllFound(const bool found[kSlotCount]) {
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    if (!found[slot]) return false;
+  }
+  return true;
 }
 
 static void FillRecord(TrackInfoRecord *record, char values[kSlotCount][kId3ValueBytes]) {
@@ -293,13 +305,13 @@ static bool ReadFrameHeader(FrameHeader *h, const uint8_t *frame, size_t room, i
 // kind gives its value.
 static void WalkFrames(char values[kSlotCount][kId3ValueBytes], const uint8_t *area, size_t pos, size_t limit,
                        int version) {
-  bool found[kSlotCount] = {false, false, false, false};
-  for (int frames = 0; pos < limit && frames < kMaxFrames; ++frames) {
+  bool found[kSlotCount] = {};
+  for (int frames = 0; pos < limit && frames < kId3MaxFrames; ++frames) {
     const uint8_t *frame = area + pos;
     if (frame[0] == 0) break;  // padding
     FrameHeader header;
     if (!ReadFrameHeader(&header, frame, limit - pos, version)) break;
-    int slot = header.skip ? kSlotCount : TakeFrame(frame, version, found);
+    const ValueSlot slot = header.skip ? kSlotCount : TakeFrame(frame, version, found);
     if (slot != kSlotCount) {
       found[slot] = true;  // the first frame of a kind wins, even an empty one
       // The text follows the group byte and the data-length indicator (a frame
@@ -308,7 +320,7 @@ static void WalkFrames(char values[kSlotCount][kId3ValueBytes], const uint8_t *a
         DecodeTextFrame(values[slot], kId3ValueBytes, frame + header.header_bytes + header.format_bytes,
                         header.size - header.format_bytes, header.unsync);
       }
-      if (found[kTitleSlot] && found[kArtistSlot] && found[kAlbumSlot] && found[kYearSlot]) break;
+      if (AllFound(found)) break;
     }
     pos += header.header_bytes + header.size;
   }

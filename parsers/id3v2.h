@@ -10,10 +10,12 @@
 enum {
   kId3HeaderBytes = 10,
   kId3ValueBytes = 512,  // one value as UTF-8 with its terminator
+  kId3MaxFrames = 1 << 20,  // frames one walk reads: real tags hold dozens, a crafted one may declare millions
 };
 
-// ((b0*128 + b1)*128 + b2)*128 + b3 over four bytes (all eight bits of each are used).
-uint32_t ReadSyncsafe(const uint8_t *bytes);
+// The whole tag's bytes, header included, as the 10-byte header at `block`
+// declares them.
+size_t Id3v2TagBytes(const uint8_t *block);
 
 // Undoes unsynchronisation in place: every 0x00 that directly follows a 0xFF
 // is dropped. Returns the bytes kept; with `zero_fill` the freed bytes at the

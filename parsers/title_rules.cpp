@@ -35,5 +35,3 @@ void WaveFileTitle(const Utf16Unit *path, Utf16Unit *title) {
   size_t length = CopyName(FileNamePart(path), title);
   title[length >= 4 ? length - 4 : 0] = 0;
 }
-
-bool IsUrlItem(const Utf16Unit *item) { return item[0] == 0x68 && item[1] == 0x74; }

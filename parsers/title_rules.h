@@ -1,5 +1,4 @@
-// How an item the host names is taken: a URL or a local path, and the
-// display titles derived from a path when no tag gives one.
+// The display titles derived from a path when no tag gives one.
 #pragma once
 #include "parsers/text_convert.h"
 
@@ -14,7 +13,3 @@ void FileNameTitle(const Utf16Unit *path, Utf16Unit *title);
 // WAV-only mode: the file-name part less its last four units ("Track 01.wav"
 // gives "Track 01"); a name shorter than four units gives an empty title.
 void WaveFileTitle(const Utf16Unit *path, Utf16Unit *title);
-
-// Only a lower-case "ht" start makes a URL (http:, https:, and a relative path
-// such as htdocs\a.mp3 alike); "HTTP://" is a local path.
-bool IsUrlItem(const Utf16Unit *item);

@@ -3,7 +3,6 @@
 // "Tandrel.ini" beside the host, and the About box.
 #include "plugin/config_dialog.h"
 
-#include "common/ini_file.h"
 #include "common/settings_path.h"
 #include "plugin/in_module.h"
 #include "plugin/resource.h"
@@ -24,8 +23,6 @@ static void FillList(HWND dialog, int id, const char *const *entries, size_t cou
 
 static int ListSelection(HWND dialog, int id) { return (int)SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0); }
 
-static void WriteSacdValue(const wchar_t *key, int value, const wchar_t *ini) { WriteIniInt(ini, L"SACD", key, value); }
-
 static void StoreDialogValues(HWND dialog) {
   PluginSettings.asio_mode = ListSelection(dialog, IDC_OUTPUT_MODE);
   PluginSettings.dsd_limit = ListSelection(dialog, IDC_DSD_LIMIT);
@@ -37,12 +34,7 @@ static void StoreDialogValues(HWND dialog) {
   // the values stay in memory only.
   wchar_t ini[kDialogPathUnits];
   if (!BuildSettingsPath(ini, kDialogPathUnits)) return;
-  // The host reads the five keys as one set: all are written, in this order.
-  WriteSacdValue(L"asio_mode", PluginSettings.asio_mode, ini);
-  WriteSacdValue(L"dsd_limit", PluginSettings.dsd_limit, ini);
-  WriteSacdValue(L"pcm_multichannel", PluginSettings.pcm_multichannel, ini);
-  WriteSacdValue(L"volume", PluginSettings.volume, ini);
-  WriteSacdValue(L"samplerate", PluginSettings.samplerate, ini);
+  StoreSacdSettings(ini);
 }
 
 static INT_PTR CALLBACK DsdSettingsDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {

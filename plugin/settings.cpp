@@ -1,10 +1,26 @@
 #include "plugin/settings.h"
 
 #include <string.h>
+#include <wchar.h>
 
+#include "common/ini_file.h"
 #include "common/settings_path.h"
+#include "parsers/title_rules.h"
 
-PluginSettingsRecord PluginSettings = {0, 0, 3, 0, 4, 0, 0, {0}};
+PluginSettingsRecord PluginSettings;  // every value is set at load
+
+static const wchar_t kSacdSection[] = L"SACD";
+
+// Every key the plug-in keeps in "Tandrel.ini", in the order they are read at
+// load; the settings dialog writes the [SACD] ones back in the same order.
+static const IniIntSetting kSettingKeys[] = {
+    {L"Tandrel", L"OnlyWav", 0, &PluginSettings.OnlyWav},
+    {kSacdSection, L"asio_mode", 0, &PluginSettings.asio_mode},
+    {kSacdSection, L"dsd_limit", 3, &PluginSettings.dsd_limit},
+    {kSacdSection, L"pcm_multichannel", 0, &PluginSettings.pcm_multichannel},
+    {kSacdSection, L"volume", 4, &PluginSettings.volume},
+    {kSacdSection, L"samplerate", 0, &PluginSettings.samplerate},
+};
 
 // Thirteen pairs of extension and description "A"; the implicit terminator of
 // the literal is the list's final zero byte, making 80 bytes in all.
@@ -13,18 +29,10 @@ const char kExtensionList[kExtensionBufferBytes] =
 
 int HostReadsTagsFromPath(const wchar_t *exe_path) {
   if (exe_path == NULL) return 0;
-  const wchar_t *name = exe_path;
-  for (const wchar_t *p = exe_path; *p; ++p) {
-    if (*p == L'\\') name = p + 1;
-  }
+  const wchar_t *name = FileNamePart(exe_path);
   // Test each character before stepping over it: a short name ends early.
   if (name[0] == 0 || name[1] == 0) return 0;
   return (name[2] == L'L' || name[2] == L'l') ? 1 : 0;
-}
-
-static int ReadSettingInt(const wchar_t *section, const wchar_t *key, int fallback, const wchar_t *ini) {
-  if (ini == NULL) return fallback;
-  return (int)GetPrivateProfileIntW(section, key, fallback, ini);
 }
 
 void LoadPluginSettings(const wchar_t *host_path) {
@@ -38,16 +46,18 @@ void LoadPluginSettings(const wchar_t *host_path) {
   }
   // A host path that leaves no room for the file name in the attach buffer
   // has no settings file: every value keeps its default.
-  PluginSettings.OnlyWav = ReadSettingInt(L"Tandrel", L"OnlyWav", 0, ini_path);
-  PluginSettings.asio_mode = ReadSettingInt(L"SACD", L"asio_mode", 0, ini_path);
-  PluginSettings.dsd_limit = ReadSettingInt(L"SACD", L"dsd_limit", 3, ini_path);
-  PluginSettings.pcm_multichannel = ReadSettingInt(L"SACD", L"pcm_multichannel", 0, ini_path);
-  PluginSettings.volume = ReadSettingInt(L"SACD", L"volume", 4, ini_path);
-  PluginSettings.samplerate = ReadSettingInt(L"SACD", L"samplerate", 0, ini_path);
+  LoadIniSettings(ini_path, kSettingKeys, ARRAYSIZE(kSettingKeys));
 
   memcpy(PluginSettings.FileExtensions, kExtensionList, kExtensionBufferBytes);
   // WAV-only: end the list after "WAV\0A\0" by cutting the "F" of "FLAC".
   if (PluginSettings.OnlyWav != 0) PluginSettings.FileExtensions[6] = 0;
+}
+
+void StoreSacdSettings(const wchar_t *ini) {
+  // The host reads the five keys as one set: all are written, changed or not.
+  for (const IniIntSetting &setting : kSettingKeys) {
+    if (wcscmp(setting.section, kSacdSection) == 0) WriteIniInt(ini, setting.section, setting.key, *setting.value);
+  }
 }
 
 void OnProcessAttach(void) {

@@ -28,5 +28,8 @@ int HostReadsTagsFromPath(const wchar_t *exe_path);
 // (null when it could not be read whole: every value takes its default).
 void LoadPluginSettings(const wchar_t *host_path);
 
+// Writes the five [SACD] values to the settings file at `ini`.
+void StoreSacdSettings(const wchar_t *ini);
+
 // Called from the library's entry point at process attach.
 void OnProcessAttach(void);

@@ -46,6 +46,7 @@ ByteSource MakeMemorySource(MemorySource *mem);
 // Byte-order helpers over bytes already read (parsers/byte_order.h), and
 // the stand-in's syncsafe reading, which ignores each byte's top bit.
 static inline uint32_t Syncsafe32(const uint8_t *p) {
-  return ((uint32_t)(p[0] & 0x7F) << 21) | ((uint32_t)(p[1] & 0x7F) << 14) | ((uint32_t)(p[2] & 0x7F) << 7) |
-         (uint32_t)(p[3] & 0x7F);
+  const uint8_t low7[4] = {(uint8_t)(p[0] & 0x7F), (uint8_t)(p[1] & 0x7F), (uint8_t)(p[2] & 0x7F),
+                           (uint8_t)(p[3] & 0x7F)};
+  return ReadSyncsafe(low7);
 }

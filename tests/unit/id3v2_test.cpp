@@ -212,6 +212,12 @@ TEST(Id3v2, OverlongValuesAreCutOrDropped) {
 
   // Encoding 0: at most 255 characters.
   EXPECT_EQ(Decode(Text(0, std::string(300, 'q'))), std::string(255, 'q'));
+  // Curly quotes, three bytes each in UTF-8, in every Windows code page: as many whole ones as fit 511 bytes.
+  if (TestAnsiCodePage() >= 1250 && TestAnsiCodePage() <= 1258) {
+    std::string quotes;
+    for (int i = 0; i < 170; ++i) quotes += "\xE2\x80\x9C";
+    EXPECT_EQ(Decode(Text(0, std::string(300, '\x93'))), quotes);
+  }
 
   // Through the record: every field ends inside its own units.
   TrackInfoRecord r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, std::string(600, 't'))),
@@ -266,6 +272,14 @@ TEST(Id3v2, FrameUnsynchronisation) {
   TrackInfoRecord r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", data, 0x02), Frame(4, "TPE1", Text(3, "B"))})));
   EXPECT_TEXT_EQ(r.title, U16("A\xFEFF"));
   EXPECT_TEXT_EQ(r.artist, U16("B"));
+  // A frame over 4 KiB: the private copy it is undone in holds all a value can need (here 1025 bytes).
+  Bytes wide = {1, 0xFF, 0xFE};
+  for (int i = 0; i < 511; ++i) wide.insert(wide.end(), {0x61, 0});
+  wide.resize(5000, 0);
+  EXPECT_EQ(Decode(Unsynchronise(wide), true), std::string(511, 'a'));
+  r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Unsynchronise(wide), kUnsync4), Frame(4, "TPE1", Text(3, "B"))})));
+  EXPECT_EQ(Utf16Length(r.title), 255u);
+  EXPECT_TEXT_EQ(r.artist, U16("B"));
   // Version 3 frames have no such flag: the bytes stay as they are.
   r = Parse(Tag(3, 0, Frame(3, "TIT2", {3, 0x41, 0xFF, 0x00, 0x42}, 0x02)));
   EXPECT_TEXT_EQ(r.title, U16("A\xFFFD"));
@@ -310,11 +324,17 @@ TEST(Id3v2, Version4PlainFrameSizes) {
   // a frame follows, the plain reading is the one that lands there.
   Bytes comment = Frame(3, "COMM", Cat({{3}, Str("eng"), {0}, Str(std::string(295, 'c'))}));
   Bytes long_title = Frame(3, "TIT2", Text(3, std::string(299, 't')));
-  for (const Bytes &after : {Bytes(), Bytes(20, 0), Frame(4, "TALB", Text(3, "A"))}) {
-    TrackInfoRecord r = Parse(Tag(4, 0, Cat({comment, Frame(3, "TPE1", Text(3, "Band")), long_title, after})));
-    EXPECT_EQ(Utf16Length(r.title), 255u);
+  // The tag end may leave just the four bytes of an identifier.
+  const struct {
+    Bytes after;
+    Utf16String album;
+  } rows[] = {{Bytes(), U16("")}, {Bytes(20, 0), U16("")}, {Frame(4, "TALB", Text(3, "A")), U16("A")},
+              {Str("TALB"), U16("")}};
+  for (const auto &row : rows) {
+    TrackInfoRecord r = Parse(Tag(4, 0, Cat({comment, Frame(3, "TPE1", Text(3, "Band")), long_title, row.after})));
+    EXPECT_EQ(Utf16Length(r.title), 255u) << row.after.size();
     EXPECT_TEXT_EQ(r.artist, U16("Band"));
-    EXPECT_TEXT_EQ(r.album, after.empty() || after[0] == 0 ? U16("") : U16("A"));
+    EXPECT_TEXT_EQ(r.album, row.album);
   }
   // Written syncsafe: that reading comes first, even where the plain one would land too (here in padding).
   TrackInfoRecord r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, std::string(299, 't'))),
@@ -403,13 +423,21 @@ TEST(Id3v2, ReadsStayInsideTheBlockAndTheDeclaredSize) {
   r = Parse(shorter);
   EXPECT_TEXT_EQ(r.title, U16("T"));
   EXPECT_TEXT_EQ(r.artist, U16(""));
+  // A declared size of 2 MiB or more, which the first size byte carries: the frame after the tag is not read.
+  Bytes big = Tag(3, 0, Cat({Frame(3, "TIT2", Text(0, "T")), Frame(3, "PRIV", Bytes(2 << 20, 0x20))}));
+  ASSERT_NE(big[6], 0);
+  Bytes block = Cat({big, Frame(3, "TPE1", Text(0, "Ghost"))});
+  EXPECT_EQ(Id3v2TagBytes(block.data()), big.size());
+  r = Parse(block);
+  EXPECT_TEXT_EQ(r.title, U16("T"));
+  EXPECT_TEXT_EQ(r.artist, U16(""));
   // Fewer bytes than a tag header.
   ParseId3v2Tag(&r, tag.data(), 9);
   EXPECT_TRUE(IsZero(r));
   // A declared size far beyond the block, with tag-level unsynchronisation.
   Bytes huge = tag;
-  Bytes big = Syncsafe(0x0FFFFFFF);
-  std::copy(big.begin(), big.end(), huge.begin() + 6);
+  Bytes all_ones = Syncsafe(0x0FFFFFFF);
+  std::copy(all_ones.begin(), all_ones.end(), huge.begin() + 6);
   huge[5] = 0x80;
   EXPECT_TEXT_EQ(Parse(huge).artist, U16("Band"));
 }
@@ -424,6 +452,14 @@ TEST(Id3v2, ManyTinyFrames) {
   body.insert(body.end(), title.begin(), title.end());
   EXPECT_TEXT_EQ(Parse(Tag(3, 0, body)).title, U16("Last"));
   EXPECT_TEXT_EQ(Parse(Tag(3, 0x80, body)).title, U16("Last"));
+  // A walk reads at most kId3MaxFrames frames: a title behind that many is not reached.
+  for (int before : {(int)kId3MaxFrames - 1, (int)kId3MaxFrames}) {
+    Bytes many;
+    many.reserve((size_t)before * 10 + title.size());
+    for (int i = 0; i < before; ++i) many.insert(many.end(), body.begin(), body.begin() + 10);
+    many.insert(many.end(), title.begin(), title.end());
+    EXPECT_TEXT_EQ(Parse(Tag(3, 0, many)).title, before < kId3MaxFrames ? U16("Last") : U16("")) << before;
+  }
 }
 
 TEST(Id3v2, LargeUnsynchronisedTag) {

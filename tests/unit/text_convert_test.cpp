@@ -7,6 +7,7 @@
 #include <string>
 
 #include "parsers/text_convert.h"
+#include "parsers/utf8.h"
 #include "tests/unit/utf16_test_text.h"
 
 #ifdef _WIN32
@@ -161,5 +162,36 @@ TEST(PlatformAgreement, Utf8ToUtf16AndBackMatchThePlatform) {
   }
 }
 #endif
+
+TEST(IsWellFormedUtf8, OneDefinitionOfAWellFormedCharacter) {
+  const struct {
+    std::string bytes;
+    bool well_formed;
+  } rows[] = {
+      {"", true},
+      {"plain", true},
+      {"\xC2\x80\xDF\xBF", true},
+      {"\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80", true},
+      {"\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", true},
+      {"\xC0\x80", false},          // overlong
+      {"\xC1\xBF", false},
+      {"\xE0\x9F\xBF", false},
+      {"\xF0\x8F\xBF\xBF", false},
+      {"\xED\xA0\x80", false},      // an encoded surrogate
+      {"\xF4\x90\x80\x80", false},  // past U+10FFFF
+      {"\xF5\x80\x80\x80", false},  // leads that could only start values past U+10FFFF
+      {"\xF6\x80\x80\x80", false},
+      {"\xF7\xBF\xBF\xBF", false},
+      {"\xF8\x88\x80\x80\x80", false},
+      {"\xFF", false},
+      {"\x80", false},              // a stray continuation byte
+      {"a\xE2\x82", false},         // cut at the end
+      {"\xE2\x82" "a", false},
+  };
+  for (const auto &row : rows) {
+    EXPECT_EQ(IsWellFormedUtf8(reinterpret_cast<const uint8_t *>(row.bytes.data()), row.bytes.size()), row.well_formed)
+        << ::testing::PrintToString(row.bytes);
+  }
+}
 
 }  // namespace

@@ -1,6 +1,7 @@
-// Titles derived from paths in both modes.
+// Titles derived from paths in both modes, and which items are URLs.
 #include <gtest/gtest.h>
 
+#include "parsers/item_kind.h"
 #include "parsers/title_rules.h"
 #include "tests/unit/utf16_test_text.h"
 
@@ -42,6 +43,19 @@ TEST(WaveFileTitle, DropsTheLastFourUnits) {
   EXPECT_TEXT_EQ(title, U16(""));
   WaveFileTitle(U16("C:\\.wav"), title);
   EXPECT_TEXT_EQ(title, U16(""));
+}
+
+TEST(IsUrlItem, OnlyALowerCaseHtStart) {
+  const struct {
+    const Utf16Unit *item;
+    bool url;
+  } rows[] = {
+      {U16("http://127.0.0.1/a.wav"), true}, {U16("https://host/a.mp3"), true}, {U16("htdocs\\a.mp3"), true},
+      {U16("ht"), true},                     {U16("HTTP://host/a.mp3"), false}, {U16("Http://host"), false},
+      {U16("hT"), false},                    {U16("th"), false},                {U16("h"), false},
+      {U16(""), false},                      {U16("C:\\http\\a.mp3"), false},
+  };
+  for (const auto &row : rows) EXPECT_EQ(IsUrlItem(row.item), row.url) << Utf16String(row.item).size();
 }
 
 }  // namespace
