@@ -21,7 +21,8 @@ I686 = Path(os.environ.get("TANDREL_I686_DIST", BUILD / "i686" / "dist"))
 ADDON_FORMATS = {"bassflac.dll": (".flac",), "basswv.dll": (".wv",), "bassdsd.dll": (".dsf", ".dff")}
 ALL_ADDONS = ("bassflac.dll", "basswv.dll", "bass_ape.dll", "bass_aac.dll", "bassalac.dll", "bassdsd.dll")
 LIBRARY_EXPORTS = sorted(["BASS_Init", "BASS_Free", "BASS_SetConfig", "BASS_SetConfigPtr", "BASS_PluginLoad",
-                          "BASS_PluginFree", "BASS_StreamCreateFile", "BASS_StreamCreateURL", "BASS_ChannelGetInfo",
+                          "BASS_PluginFree", "BASS_StreamCreateFile", "BASS_StreamCreateURL", "BASS_StreamCreateFileUser",
+                          "BASS_ChannelGetInfo",
                           "BASS_ChannelGetLength", "BASS_ChannelBytes2Seconds", "BASS_ChannelGetTags",
                           "BASS_StreamFree", "BASS_ErrorGetCode", "BASS_GetVersion"])
 
