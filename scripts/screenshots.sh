@@ -30,8 +30,8 @@ work="${TMPDIR:-/tmp}/tandrel-shots"
 rm -rf "$work" && mkdir -p "$work"
 xvfb_pid=""
 cleanup() {
-  WINEPREFIX="$TANDREL_BUILD/wineprefix-shots" "${TANDREL_WINE64%/*}/wineserver" -k 2>/dev/null || true
-  WINEPREFIX="$TANDREL_BUILD/wineprefix-shots32" /usr/lib/wine/wineserver -k 2>/dev/null || true
+  WINEPREFIX="$TANDREL_BUILD/wineprefix-shots" "$TANDREL_WINESERVER64" -k 2>/dev/null || true
+  WINEPREFIX="$TANDREL_BUILD/wineprefix-shots32" QEMU_LD_PREFIX="$TANDREL_WINE32_ROOT" "$TANDREL_WINESERVER32" -k 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
@@ -49,18 +49,19 @@ for n in $(seq 170 199); do
 done
 [ -n "$xvfb_pid" ] || { echo "screenshots: no free X display" >&2; exit 1; }
 
-# use_prefix FOLDER WINEARCH LOADER: a prefix with a virtual desktop the size of the screen.
-use_prefix() {
-  export WINEPREFIX="$TANDREL_BUILD/$1" WINEARCH=$2
-  wine=$3
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    "$wine" wineboot --init >/dev/null 2>&1 || true
+# desktop_prefix: the prefix in WINEPREFIX (made by env.sh's functions) with a
+# virtual desktop the size of the screen; wine and wineserver are its loader and server.
+desktop_prefix() {
+  if [ ! -f "$WINEPREFIX/.tandrel-desktop" ]; then
     "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
     "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$screen" /f >/dev/null
-    "${wine%/*}/wineserver" -w || true
+    "$wineserver" -w || true
+    touch "$WINEPREFIX/.tandrel-desktop"
   fi
 }
-use_prefix wineprefix-shots win64 "$TANDREL_WINE64"
+tandrel_wine_prefix64 wineprefix-shots
+wine=$TANDREL_WINE64 wineserver=$TANDREL_WINESERVER64
+desktop_prefix
 
 player="$work/player"
 mkdir -p "$player"
@@ -112,8 +113,10 @@ fi
 
 # The installer, page by page (Next is button 1 of its window), into the
 # default folder, where a bass.dll of release 2.4.12 waits for its warning.
-WINEPREFIX="$TANDREL_BUILD/wineprefix-shots" "${TANDREL_WINE64%/*}/wineserver" -k 2>/dev/null || true
-use_prefix wineprefix-shots32 win32 /usr/lib/wine/wine
+WINEPREFIX="$TANDREL_BUILD/wineprefix-shots" "$TANDREL_WINESERVER64" -k 2>/dev/null || true
+tandrel_wine_prefix32 wineprefix-shots32
+wine=$TANDREL_WINE32 wineserver=$TANDREL_WINESERVER32
+desktop_prefix
 windriver="$TANDREL_BUILD/i686/dist/windriver.exe"
 setup=$(ls "$TANDREL_BUILD"/release/lumesrc-*-setup.exe)
 version=$(basename "$setup" -setup.exe)

@@ -20,18 +20,12 @@ if ! reason=$("$here/setup-i386.sh" 2>&1 >/dev/null); then
   exit 1
 fi
 
-# A prefix of its own, made after wine32 was installed (a prefix made before breaks).
-export WINEPREFIX="$TANDREL_BUILD/wineprefix32"
-export WINEARCH=win32
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  /usr/lib/wine/wine wineboot --init >/dev/null 2>&1
-  /usr/lib/wine/wineserver -w 2>/dev/null || true
-fi
+# A prefix of its own, with the root's loader and server (scripts/env.sh).
+tandrel_wine_prefix32 wineprefix32
 # Start from a clean server: nothing left over from an earlier run may hold files or windows.
-/usr/lib/wine/wineserver -k 2>/dev/null || true
+"$TANDREL_WINESERVER" -k 2>/dev/null || true
 start=$(date +%s)
-TANDREL_DIST="$TANDREL_BUILD/i686/dist" TANDREL_ARCH=i686 TANDREL_WINE=/usr/lib/wine/wine \
-TANDREL_WINESERVER=/usr/lib/wine/wineserver \
+TANDREL_DIST="$TANDREL_BUILD/i686/dist" TANDREL_ARCH=i686 \
   /usr/bin/python3 -m pytest -q -p no:cacheprovider $TANDREL_PYTEST_RETRY "$TANDREL_ROOT/tests/e2e" \
   -o junit_suite_name=e2e-i686 --junitxml="$results/e2e-i686.xml"
 rc=$?

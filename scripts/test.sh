@@ -6,6 +6,8 @@ set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$here/env.sh"
 
+# The set-up must leave the system's package state as it was: no architecture added.
+foreign_before=$(dpkg --print-foreign-architectures)
 "$here/setup.sh" || { echo "test: setup failed" >&2; exit 1; }
 "$here/build.sh" || { echo "test: build failed" >&2; echo "0 passed, 1 failed"; exit 1; }
 
@@ -32,6 +34,13 @@ for leg in "$here"/test-leg-*.sh; do
   [ -x "$leg" ] || continue
   "$leg" "$results" || status=1
 done
+
+foreign_after=$(dpkg --print-foreign-architectures)
+if [ "$foreign_after" != "$foreign_before" ]; then
+  echo "test: dpkg's foreign architectures changed during the run: '${foreign_before}' -> '${foreign_after}'" >&2
+  echo "set-up leaves the system as it was" > "$results/foreign-architectures.failed"
+  status=1
+fi
 
 /usr/bin/python3 "$here/summarize_results.py" "$results" || status=1
 exit $status

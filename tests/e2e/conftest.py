@@ -2,7 +2,7 @@
 
 The leg is chosen by the environment (scripts/test.sh sets it):
   TANDREL_DIST    folder with talhost.exe, lumesrc.dll, bass.dll, add-ons, devselect.exe
-  TANDREL_WINE    the Wine loader for that build (wine64 for x86_64, wine for i686)
+  TANDREL_WINE    the Wine loader for that build (wine64 for x86_64; for i686 the private root's, scripts/env.sh)
   WINEPREFIX      the project-local prefix of that leg
 Run by hand, it defaults to the 64-bit build and prefix under build/.
 """
