@@ -103,6 +103,17 @@ def test_a_missing_add_on_fails_only_its_formats(fixtures, all_rows, tmp_path, a
             assert rows[name] == all_rows[name] | {"item": rows[name]["item"]}, name
 
 
+def test_every_format_over_http_measures_as_from_a_file(fixtures, all_rows, tmp_path, http_server):
+    # The plug-in reads a URL itself and hands the library the bytes as they arrive (its buffered system).
+    folder, expected = fixtures
+    names = sorted(expected)
+    for name in names:
+        http_server.routes["/" + name] = (200, {}, (folder / name).read_bytes())
+    rows = query(install_host(tmp_path / "player"), *[http_server.url("/" + n) for n in names])
+    assert {n: r["length_ms"] for n, r in zip(names, rows)} == {n: all_rows[n]["length_ms"] for n in names}
+    assert all(r["title"] is None and r["block"] is False for r in rows)
+
+
 class EndlessMp3(socketserver.BaseRequestHandler):
     """An internet radio: MP3 frames for as long as the client reads (up to a minute), no Content-Length."""
     frame = bytes([0xFF, 0xFB, 0x90, 0x00]) + bytes(413)
