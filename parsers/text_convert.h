@@ -1,6 +1,7 @@
-// Text conversion seam. The Windows build implements it with the platform's
-// conversions (media/text_convert_win.cpp); the native sanitizer build has a
-// portable implementation of its own. Parsers call only these.
+// Text conversions. UTF-8 <-> UTF-16 are the parsers' own (utf_convert.cpp);
+// the ANSI code page is the one platform seam: the platform's conversion on
+// Windows (platform/ansi_text_win.cpp), a fixed Windows-1252 table in the native
+// sanitizer build (tests/native/ansi_text_portable.cpp). Parsers call only these.
 //
 // Contracts shared by every implementation:
 // - Inputs are counted; a zero byte or unit inside the input converts like any
@@ -18,6 +19,10 @@ typedef wchar_t Utf16Unit;
 typedef char16_t Utf16Unit;
 #endif
 static_assert(sizeof(Utf16Unit) == 2, "UTF-16 code units");
+
+// Longer inputs are cut to this many bytes or units, which keeps every count
+// well inside the platform calls' int arguments.
+static const size_t kTextConvertMaxInput = 0x3FFFFFFF;
 
 // UTF-8 -> UTF-16. Converts the `bytes` bytes at `text` into `out`, which holds
 // `out_units` units, and always terminates it (when out_units > 0). A text whose
