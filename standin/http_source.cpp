@@ -165,6 +165,12 @@ static void GrowHead(HttpSource *hs, uint64_t want) {
   }
 }
 
+void PrebufferHttpSource(HttpSource *hs, uint32_t bytes) {
+  uint64_t want = bytes;
+  if (hs->length != kSourceSizeUnknown && hs->length < want) want = hs->length;
+  GrowHead(hs, want);
+}
+
 // Fetches the resource from `from` to its end with a range request.
 static void FetchTail(HttpSource *hs, uint64_t from) {
   ++hs->tail_fetches;

@@ -34,3 +34,7 @@ struct HttpSource {
 // the server answers 200.
 bool OpenHttpSource(HttpSource *hs, const char *url, const char *agent, ByteSource *src);
 void CloseHttpSource(HttpSource *hs);
+// Reads the body from its start until `bytes` (or all of a shorter body) are
+// there, or it ends: the library fills its buffer before it looks at a
+// download, so a server that sends slowly holds it while it does.
+void PrebufferHttpSource(HttpSource *hs, uint32_t bytes);

@@ -82,6 +82,10 @@ static const DWORD kOlderVersion = 0x02040B00;
 // Wine; every query pays it, so the stand-in does too.
 static const LONGLONG kInitCostMicroseconds = 3000;
 
+// What a download fills before it is looked at (measured: a server sending
+// a WAV header at once and then a byte a second held the call for its life).
+static const uint32_t kDownloadPrebufferBytes = 64 * 1024;
+
 enum { kMaxStreams = 128 };  // slot numbers fit the low byte of a handle
 
 // Channel types reported in BASS_CHANNELINFO.ctype, one per format.
@@ -329,6 +333,7 @@ DWORD WINAPI BASS_StreamCreateURL(const char *url, DWORD, DWORD flags, void *, v
     static HttpSource hs;  // large; one download at a time under the lock
     ByteSource src;
     if (OpenHttpSource(&hs, url, g_agent, &src)) {
+      PrebufferHttpSource(&hs, kDownloadPrebufferBytes);
       handle = OpenStream(&src, flags);
       CloseHttpSource(&hs);
     } else {
