@@ -3,6 +3,7 @@
 #include "media/library_binding.h"
 
 #include "media/http_agent.h"
+#include "media/wave_file.h"
 
 const char *const kAddOnFileNames[kAddOnCount] = {
     "bassflac.dll", "basswv.dll", "bass_ape.dll", "bass_aac.dll", "bassalac.dll", "basswma.dll", "bassdsd.dll",
@@ -27,13 +28,15 @@ void BindMediaLibrary(void) {
   Resolve(&b.PluginLoad, "BASS_PluginLoad");
   Resolve(&b.PluginFree, "BASS_PluginFree");
   Resolve(&b.StreamCreateFile, "BASS_StreamCreateFile");
-  Resolve(&b.StreamCreateURL, "BASS_StreamCreateURL");
+  Resolve(&b.StreamCreateFileUser, "BASS_StreamCreateFileUser");
+  Resolve(&b.GetVersion, "BASS_GetVersion");
   Resolve(&b.ChannelGetInfo, "BASS_ChannelGetInfo");
   Resolve(&b.ChannelGetLength, "BASS_ChannelGetLength");
   Resolve(&b.ChannelBytes2Seconds, "BASS_ChannelBytes2Seconds");
   Resolve(&b.ChannelGetTags, "BASS_ChannelGetTags");
   Resolve(&b.StreamFree, "BASS_StreamFree");
 
+  b.version = b.GetVersion != NULL ? b.GetVersion() : 0;
   if (b.SetConfigPtr != NULL) b.SetConfigPtr(BASS_CONFIG_NET_AGENT, kHttpAgent);
   if (b.SetConfig != NULL) b.SetConfig(BASS_CONFIG_OPTION_29, 1);
   MediaInit();
@@ -69,14 +72,22 @@ void MediaFree(void) {
   if (MediaLibraryBinding.Free != NULL) MediaLibraryBinding.Free();
 }
 
+// A version that cannot be read (0) counts as a new release.
+static bool OlderThanSafeOnEmptyWave(void) {
+  const DWORD version = MediaLibraryBinding.version;
+  return version != 0 && version < kFirstReleaseSafeOnEmptyWave;
+}
+
 DWORD MediaStreamCreateFile(const wchar_t *path) {
   if (MediaLibraryBinding.StreamCreateFile == NULL) return 0;
+  if (OlderThanSafeOnEmptyWave() && WaveFileHasEmptyFormat(path)) return 0;
   return MediaLibraryBinding.StreamCreateFile(FALSE, path, 0, 0, BASS_UNICODE | BASS_STREAM_DECODE);
 }
 
-DWORD MediaStreamCreateUrl(const char *utf8_url) {
-  if (MediaLibraryBinding.StreamCreateURL == NULL) return 0;
-  return MediaLibraryBinding.StreamCreateURL(utf8_url, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT, NULL, NULL);
+DWORD MediaStreamCreateFileUser(const BASS_FILEPROCS *procs, void *user) {
+  if (MediaLibraryBinding.StreamCreateFileUser == NULL) return 0;
+  return MediaLibraryBinding.StreamCreateFileUser(STREAMFILE_BUFFER, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT, procs,
+                                                  user);
 }
 
 bool MediaChannelGetInfo(DWORD stream, BASS_CHANNELINFO *info) {

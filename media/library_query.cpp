@@ -6,6 +6,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "media/http_reader.h"
 #include "media/library_binding.h"
 #include "media/tag_readers.h"
 #include "parsers/text_convert.h"
@@ -29,22 +30,39 @@ static bool PutUrl(const wchar_t *url) {
   return true;
 }
 
-// Opens the stream, measures it and, for local files, reads the tags.
-static void MeasureAndReadTags(const wchar_t *file, bool is_url, bool read_tags, QueryResult *result) {
-  DWORD stream;
-  if (is_url) {
-    // A URL too long for the buffer counts as one that did not open.
-    stream = PutUrl(file) ? MediaStreamCreateUrl(UrlBuffer) : 0;
-  } else {
-    stream = MediaStreamCreateFile(file);
-  }
-  if (stream == 0) return;
+// The library reads a URL's response through these, in its buffered system
+// and from its own thread: they touch the HTTP reader's state and nothing of
+// the host's. The library reads the response from its start to its end.
+static void CALLBACK UrlFileClose(void *) {}  // the query closes the request after BASS_StreamFree
+
+static QWORD CALLBACK UrlFileLength(void *) {
+  const uint64_t length = HttpResponseLength();
+  return length == kHttpLengthUnknown ? 0 : length;
+}
+
+static DWORD CALLBACK UrlFileRead(void *buffer, DWORD length, void *) {
+  return ReadArrivedBytes(static_cast<unsigned char *>(buffer), length);
+}
+
+static BOOL CALLBACK UrlFileSeek(QWORD, void *) { return FALSE; }
+
+static const BASS_FILEPROCS kUrlFileProcs = {UrlFileClose, UrlFileLength, UrlFileRead, UrlFileSeek};
+
+// A URL's response as a stream: its request stays open while the stream
+// lives. An error status counts as a stream that did not open, as the
+// library's own downloads treat it.
+static DWORD OpenUrlStream(const wchar_t *url) {
+  // A URL too long for the buffer counts as one that did not open.
+  if (!PutUrl(url) || !OpenHttpResponse(url)) return 0;
+  const DWORD status = HttpResponseStatus();
+  return status >= 200 && status < 300 ? MediaStreamCreateFileUser(&kUrlFileProcs, NULL) : 0;
+}
+
+// Length, and for local files the tags, of an open stream.
+static void MeasureStream(DWORD stream, bool is_url, bool read_tags, QueryResult *result) {
   BASS_CHANNELINFO info;
   memset(&info, 0, sizeof info);
-  if (!MediaChannelGetInfo(stream, &info)) {
-    MediaStreamFree(stream);  // BASS_Free would release it too; not relying on that
-    return;
-  }
+  if (!MediaChannelGetInfo(stream, &info)) return;
 
   QWORD bytes = MediaChannelGetLength(stream);
   if (bytes != BASS_LENGTH_UNKNOWN) result->length_ms = LengthInMilliseconds(MediaChannelBytes2Seconds(stream, bytes));
@@ -54,7 +72,18 @@ static void MeasureAndReadTags(const wchar_t *file, bool is_url, bool read_tags,
     TrackInfoRecord *record = &result->tags;
     for (size_t i = 0; i < kTagReaderCount && record->title[0] == 0; ++i) ReadTag(stream, kTagReaders[i], record);
   }
-  MediaStreamFree(stream);
+}
+
+// Opens the stream, measures it and frees it; a URL's request is closed
+// after the stream.
+static void MeasureAndReadTags(const wchar_t *file, bool is_url, bool read_tags, QueryResult *result) {
+  const DWORD stream = is_url ? OpenUrlStream(file) : MediaStreamCreateFile(file);
+  if (stream != 0) MeasureStream(stream, is_url, read_tags, result);
+  // A read the library's thread still waits in ends at once.
+  if (is_url) AbandonHttpResponse();
+  // BASS_Free would release the stream too; not relying on that.
+  if (stream != 0) MediaStreamFree(stream);
+  if (is_url) CloseHttpResponse();
 }
 
 void QueryMediaLibrary(const wchar_t *item, bool read_tags, QueryResult *result) {

@@ -17,3 +17,8 @@ WaveFileOutcome ReadWaveFileLength(const wchar_t *path, uint32_t *length_ms);
 // details box uses it. False when the file does not open or no accepted
 // format block is found.
 bool ReadWaveFormatOfFile(const wchar_t *path, WaveFormatBlock *format);
+
+// The file begins as RIFF/WAVE and its format block gives 0 bits per sample,
+// 0 channels or a rate of 0 (whatever its format tag). False when it does not
+// open or reads otherwise.
+bool WaveFileHasEmptyFormat(const wchar_t *path);

@@ -1,7 +1,6 @@
 // WAV-only mode over HTTP: the length from the RIFF/WAVE header at the start
 // of the response, without the media library.
 #pragma once
-#include <windows.h>
 #include <stdint.h>
 
 #include "parsers/riff_wave.h"
@@ -11,6 +10,3 @@ enum { kHttpHeaderBufferBytes = 65536 };
 // Requests `url` and walks the first bytes of whatever body arrives within
 // 15 s of the request. True, with the length, when the header was read whole.
 bool ReadWaveHeaderHttp(const wchar_t *url, uint32_t *length_ms);
-// Reads up to `count` bytes of an open request until it ends, fails or the
-// request's deadline passes; returns the bytes received.
-DWORD ReadResponseBytes(void *request, unsigned char *buffer, DWORD count);

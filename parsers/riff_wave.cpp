@@ -29,6 +29,15 @@ bool WaveFormatIsFloat(const WaveFormatBlock *format) {
   return format->format_tag == kWaveTagExtensible && format->sub_format_word == kWaveTagFloat;
 }
 
+bool WaveFormatEmpty(const WaveFormatBlock *format) {
+  return format->bits_per_sample == 0 || format->channels == 0 || format->sample_rate == 0;
+}
+
+bool IsRiffWaveForm(const uint8_t *bytes, uint32_t size) {
+  if (size < 12) return false;
+  return Le32(bytes) == 0x46464952u && Le32(bytes + 8) == 0x45564157u;  // "RIFF", "WAVE"
+}
+
 bool WaveLengthMs(uint32_t data_size, const WaveFormatBlock *format, uint32_t *length_ms) {
   // Bytes per sample is the container width shifted, so 4-bit formats give 0.
   const uint32_t bytes_per_sample = (uint32_t)(format->bits_per_sample >> 3);
@@ -37,8 +46,14 @@ bool WaveLengthMs(uint32_t data_size, const WaveFormatBlock *format, uint32_t *l
   length /= format->sample_rate;
   length /= format->channels;
   length /= bytes_per_sample;
+  // The host stores the length as a signed 32-bit value.
+  if (length > 0x7FFFFFFFu) return false;
   *length_ms = (uint32_t)length;
   return true;
+}
+
+uint32_t WaveDataBytesPresent(uint32_t declared, uint64_t present) {
+  return present < declared ? (uint32_t)present : declared;
 }
 
 // Local walk. A header word that arrives short means the end of the file:
@@ -60,7 +75,10 @@ static bool SkipChunkAndReadId(const WaveSeam *seam, uint32_t *id) {
   return ReadHeaderWord(seam, id);
 }
 
-bool FindWaveFormat(const WaveSeam *seam, uint32_t *skips, uint32_t *fmt_size, WaveFormatBlock *format) {
+// The "fmt " search and the format block's fields, without the accept test;
+// *delivered is how much of the block the read gave.
+static bool LocateWaveFormat(const WaveSeam *seam, uint32_t *skips, uint32_t *fmt_size, WaveFormatBlock *format,
+                             uint32_t *delivered) {
   uint32_t id = 0;
   if (!ReadHeaderWord(seam, &id)) return false;
   while (id != kChunkIdFmt) {
@@ -71,8 +89,18 @@ bool FindWaveFormat(const WaveSeam *seam, uint32_t *skips, uint32_t *fmt_size, W
   if (*skips >= kWaveFmtSkipLimit) return false;
   if (!ReadHeaderWord(seam, fmt_size)) return false;
   uint8_t block[kWaveFormatBlockBytes] = {0};
-  const uint32_t delivered = seam->read(seam->context, block, kWaveFormatBlockBytes);
-  if (!DecodeWaveFormatBlock(block, delivered, format)) return false;
+  *delivered = seam->read(seam->context, block, kWaveFormatBlockBytes);
+  return DecodeWaveFormatBlock(block, *delivered, format);
+}
+
+bool FindAnyWaveFormat(const WaveSeam *seam, WaveFormatBlock *format) {
+  uint32_t skips = 0, fmt_size = 0, delivered = 0;
+  return LocateWaveFormat(seam, &skips, &fmt_size, format, &delivered);
+}
+
+bool FindWaveFormat(const WaveSeam *seam, uint32_t *skips, uint32_t *fmt_size, WaveFormatBlock *format) {
+  uint32_t delivered = 0;
+  if (!LocateWaveFormat(seam, skips, fmt_size, format, &delivered)) return false;
   if (!WaveFormatAccepted(format)) return false;
   // Back to the end of the "fmt " chunk (-24 for the usual 16 bytes). The move
   // counts from what the read delivered: near the end of a short file it
@@ -100,7 +128,8 @@ bool WaveLengthFromSeam(const WaveSeam *seam, uint32_t *length_ms) {
   if (skips >= kWaveSkipLimit) return false;
   uint32_t data_size = 0;
   if (!ReadHeaderWord(seam, &data_size)) return false;
-  return WaveLengthMs(data_size, &format, length_ms);
+  const uint64_t present = seam->remaining != nullptr ? seam->remaining(seam->context) : kWaveBytesUnknown;
+  return WaveLengthMs(WaveDataBytesPresent(data_size, present), &format, length_ms);
 }
 
 // HTTP walk over the received bytes.
@@ -111,7 +140,7 @@ static bool WordAt(const uint8_t *bytes, uint32_t size, uint32_t pos, uint32_t *
   return true;
 }
 
-bool WaveLengthFromResponse(const uint8_t *bytes, uint32_t size, uint32_t *length_ms) {
+bool WaveLengthFromResponse(const uint8_t *bytes, uint32_t size, uint64_t content_length, uint32_t *length_ms) {
   uint32_t id = 0;
   if (!WordAt(bytes, size, 12, &id)) return false;
   uint32_t size_offset = 16;  // offset of the current chunk's size word
@@ -152,5 +181,9 @@ bool WaveLengthFromResponse(const uint8_t *bytes, uint32_t size, uint32_t *lengt
   if (skips >= kWaveSkipLimit) return false;
   uint32_t data_size = 0;
   if (!WordAt(bytes, size, id_offset + 4u, &data_size)) return false;
-  return WaveLengthMs(data_size, &format, length_ms);
+  // The data starts right after its size word, inside what was received.
+  const uint64_t data_start = (uint64_t)id_offset + 8u;
+  uint64_t present = kWaveBytesUnknown;
+  if (content_length != kWaveBytesUnknown) present = content_length > data_start ? content_length - data_start : 0;
+  return WaveLengthMs(WaveDataBytesPresent(data_size, present), &format, length_ms);
 }

@@ -38,9 +38,24 @@ bool WaveFormatAccepted(const WaveFormatBlock *format);
 // Float data: tag 3, or extensible with sub-format word 3.
 bool WaveFormatIsFloat(const WaveFormatBlock *format);
 
-// ((data_size * 1000) / rate / channels) / (bits >> 3) in 64 bits, low 32 bits
-// kept. False, with *length_ms untouched, when any divisor is zero.
+// A format block that gives 0 bits per sample, 0 channels or a rate of 0:
+// older releases of the media library divide by zero on such a file.
+bool WaveFormatEmpty(const WaveFormatBlock *format);
+// The first 12 bytes of `size` name a RIFF file of form type WAVE.
+bool IsRiffWaveForm(const uint8_t *bytes, uint32_t size);
+
+// ((data_size * 1000) / rate / channels) / (bits >> 3) in 64 bits. False, with
+// *length_ms untouched, when any divisor is zero or the quotient does not fit
+// a positive 32-bit length (no such length is true; a header that claims one
+// is treated as one that fails).
 bool WaveLengthMs(uint32_t data_size, const WaveFormatBlock *format, uint32_t *length_ms);
+
+// Bytes that lie beyond a position, when nothing bounds them.
+static const uint64_t kWaveBytesUnknown = ~(uint64_t)0;
+// The data size the length counts: the declared size, cut to the bytes there
+// are (streaming writers leave 0xFFFFFFFF, RF64 a placeholder, and a file may
+// be cut short).
+uint32_t WaveDataBytesPresent(uint32_t declared, uint64_t present);
 
 // How the local walk reaches the file: 4-byte and 40-byte reads and moves
 // relative to the current position. Skipped chunks are passed over, never read.
@@ -51,6 +66,9 @@ struct WaveSeam {
   uint32_t (*read)(void *context, uint8_t *buffer, uint32_t count);
   // Moves the position by a signed distance; a move before the start leaves it.
   void (*seek)(void *context, int32_t distance);
+  // Bytes from the position to the end of the file; null (or
+  // kWaveBytesUnknown) when not known, and the declared data size stands.
+  uint64_t (*remaining)(void *context);
 };
 
 // Local walk from the first chunk identifier (the position must already be at
@@ -58,12 +76,18 @@ struct WaveSeam {
 // reads the fmt size and the format block and applies the accept test. The
 // details box and the length query share this search.
 bool FindWaveFormat(const WaveSeam *seam, uint32_t *skips, uint32_t *fmt_size, WaveFormatBlock *format);
+// The same search (from the first chunk identifier) without the accept test: the format block
+// the file gives, whatever it is (the guard against older libraries reads it).
+bool FindAnyWaveFormat(const WaveSeam *seam, WaveFormatBlock *format);
 
 // The whole local walk from the start of the file: the RIFF header (12 bytes,
 // never examined), the format search, then "data" within the shared budget of
-// nine skips. True with the length when the header was read in full.
+// nine skips. True with the length when the header was read in full; the
+// data size counts no more bytes than the seam says remain.
 bool WaveLengthFromSeam(const WaveSeam *seam, uint32_t *length_ms);
 
 // The HTTP walk over the `size` bytes actually received. Bytes past `size`
-// count as absent: a read that would need them fails the walk.
-bool WaveLengthFromResponse(const uint8_t *bytes, uint32_t size, uint32_t *length_ms);
+// count as absent: a read that would need them fails the walk. The data size
+// counts no bytes past `content_length` (the response's Content-Length, or
+// kWaveBytesUnknown without one).
+bool WaveLengthFromResponse(const uint8_t *bytes, uint32_t size, uint64_t content_length, uint32_t *length_ms);

@@ -8,11 +8,11 @@ static const uint32_t kHeadMax = 16u * 1024 * 1024;  // most a parser may read f
 static const uint32_t kTailMax = 16u * 1024 * 1024;  // most one range request may bring
 static const uint32_t kTailMin = 64u * 1024;
 static const uint32_t kFarAhead = 1024u * 1024;       // past this, a read near the end goes by range
-static const DWORD kTimeoutMs = 15000;
-// However the bytes trickle in, a stream is measured from what arrived within
-// this time of its opening; a server sending a byte now and then never trips
-// the receive timeout.
-static const DWORD kTotalMs = 30000;
+static const DWORD kTimeoutMs = 15000;  // connecting and sending
+// The response headers must be complete this long after the request went out
+// (measured: about 6 s for servers that trickle them or never end a line).
+static const DWORD kHeadersMs = 5000;
+static const DWORD kNoTimeout = 0xFFFFFFFFu;
 static const uint32_t kMaxTailFetches = 3;
 
 static bool CopyText(char *dst, size_t cap, const char *src) {
@@ -44,11 +44,32 @@ static uint64_t ContentLength(HINTERNET request) {
   return digits ? value : kSourceSizeUnknown;
 }
 
+// WinINet runs asynchronously, so the wait for the response headers can be
+// bounded as a whole (each header byte would restart a receive timeout).
+static void CALLBACK StepReport(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD info_size) {
+  if (status != INTERNET_STATUS_REQUEST_COMPLETE || context == 0 || info == NULL || info_size < sizeof(DWORD_PTR)) {
+    return;
+  }
+  HttpSource *hs = (HttpSource *)context;
+  hs->step_result = *(const DWORD_PTR *)info;
+  SetEvent(hs->step_done);
+}
+
+// Waits for a pending step, up to `ms`; true when it completed with success.
+static bool AwaitStep(HttpSource *hs, DWORD ms) {
+  return WaitForSingleObject(hs->step_done, ms) == WAIT_OBJECT_0 && hs->step_result != 0;
+}
+
+static void CloseRequestHandle(HINTERNET handle) {
+  if (handle == NULL) return;
+  InternetSetStatusCallbackA(handle, NULL);  // a step cut off completes unheard
+  InternetCloseHandle(handle);
+}
+
 // Opens a GET of the source's URL on a connection of its own. The timeouts
 // are set on the request itself before it is sent: WinINet implementations
 // differ in whether a request inherits them from the session (Wine's does
-// not), and a server that accepts and then stalls must not hold a query for
-// good, neither while the response headers are awaited nor in the body.
+// not). The body has no receive timeout.
 static HINTERNET Request(HttpSource *hs, const char *headers, HINTERNET *connection) {
   *connection = NULL;
   char host[256], path[2048], extra[2048];
@@ -65,45 +86,51 @@ static HINTERNET Request(HttpSource *hs, const char *headers, HINTERNET *connect
   if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return NULL;
   char object[sizeof(path) + sizeof(extra)];
   snprintf(object, sizeof(object), "%s%s", path[0] ? path : "/", extra);
-  *connection = InternetConnectA(hs->session, host, parts.nPort, NULL, NULL, INTERNET_SERVICE_HTTP, 0, 0);
+  *connection = InternetConnectA(hs->session, host, parts.nPort, NULL, NULL, INTERNET_SERVICE_HTTP, 0, (DWORD_PTR)hs);
   if (*connection == NULL) return NULL;
   DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_UI |
                 INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES;
   if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
-  HINTERNET request = HttpOpenRequestA(*connection, "GET", object, NULL, NULL, NULL, flags, 0);
+  HINTERNET request = HttpOpenRequestA(*connection, "GET", object, NULL, NULL, NULL, flags, (DWORD_PTR)hs);
   if (request != NULL) {
-    DWORD timeout = kTimeoutMs;
+    DWORD timeout = kTimeoutMs, none = kNoTimeout;
     InternetSetOptionA(request, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
     InternetSetOptionA(request, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
-    InternetSetOptionA(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
+    InternetSetOptionA(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &none, sizeof(none));
+    ResetEvent(hs->step_done);
     if (HttpSendRequestA(request, headers, headers != NULL ? (DWORD)-1L : 0, NULL, 0)) return request;
-    InternetCloseHandle(request);
+    if (GetLastError() == ERROR_IO_PENDING && AwaitStep(hs, kHeadersMs)) return request;
+    CloseRequestHandle(request);
   }
-  InternetCloseHandle(*connection);
+  CloseRequestHandle(*connection);
   *connection = NULL;
   return NULL;
 }
 
-static bool PastDeadline(const HttpSource *hs) { return GetTickCount() - hs->opened_at > kTotalMs; }
-
-// Reads what has arrived, at most len bytes. A plain InternetReadFile waits
-// until all it was asked for is there; asking only for what is available lets
-// the deadline be looked at between arrivals. 0 at the end or on failure.
-static uint32_t ReadSome(HINTERNET request, uint8_t *buf, uint32_t len) {
+// Reads what has arrived, at most len bytes, waiting for the first of them as
+// long as the connection stays open. 0 at the end or on failure.
+static uint32_t ReadSome(HttpSource *hs, HINTERNET request, uint8_t *buf, uint32_t len) {
   DWORD available = 0;
-  if (!InternetQueryDataAvailable(request, &available, 0, 0) || available == 0) return 0;
+  for (;;) {
+    ResetEvent(hs->step_done);
+    if (InternetQueryDataAvailable(request, &available, 0, 0)) break;
+    if (GetLastError() != ERROR_IO_PENDING || !AwaitStep(hs, INFINITE)) return 0;
+  }
+  if (available == 0) return 0;
   if (available > len) available = len;
   DWORD got = 0;
-  if (!InternetReadFile(request, buf, available, &got)) return 0;
+  ResetEvent(hs->step_done);
+  if (!InternetReadFile(request, buf, available, &got)) {
+    if (GetLastError() != ERROR_IO_PENDING || !AwaitStep(hs, INFINITE)) return 0;
+  }
   return got <= available ? got : available;
 }
 
-// Reads up to len bytes of a response; fewer only at its end, on failure or
-// past the source's deadline.
-static uint32_t ReadBody(const HttpSource *hs, HINTERNET request, uint8_t *buf, uint32_t len) {
+// Reads up to len bytes of a response; fewer only at its end or on failure.
+static uint32_t ReadBody(HttpSource *hs, HINTERNET request, uint8_t *buf, uint32_t len) {
   uint32_t done = 0;
-  while (done < len && !PastDeadline(hs)) {
-    uint32_t got = ReadSome(request, buf + done, len - done);
+  while (done < len) {
+    uint32_t got = ReadSome(hs, request, buf + done, len - done);
     if (got == 0) break;
     done += got;
   }
@@ -114,10 +141,6 @@ static uint32_t ReadBody(const HttpSource *hs, HINTERNET request, uint8_t *buf, 
 static void GrowHead(HttpSource *hs, uint64_t want) {
   if (want > kHeadMax) want = kHeadMax;
   while (!hs->head_done && hs->head_used < want) {
-    if (PastDeadline(hs)) {
-      hs->head_done = true;
-      break;
-    }
     if (hs->head_used == hs->head_cap) {
       uint32_t cap = hs->head_cap < 65536 ? 65536 : hs->head_cap * 2;
       if (cap > kHeadMax) cap = kHeadMax;
@@ -133,7 +156,7 @@ static void GrowHead(HttpSource *hs, uint64_t want) {
       hs->head = grown;
       hs->head_cap = cap;
     }
-    uint32_t got = ReadSome(hs->request, hs->head + hs->head_used, hs->head_cap - hs->head_used);
+    uint32_t got = ReadSome(hs, hs->request, hs->head + hs->head_used, hs->head_cap - hs->head_used);
     if (got == 0) {
       hs->head_done = true;
       break;
@@ -142,10 +165,15 @@ static void GrowHead(HttpSource *hs, uint64_t want) {
   }
 }
 
+void PrebufferHttpSource(HttpSource *hs, uint32_t bytes) {
+  uint64_t want = bytes;
+  if (hs->length != kSourceSizeUnknown && hs->length < want) want = hs->length;
+  GrowHead(hs, want);
+}
+
 // Fetches the resource from `from` to its end with a range request.
 static void FetchTail(HttpSource *hs, uint64_t from) {
   ++hs->tail_fetches;
-  if (PastDeadline(hs)) return;
   if (hs->length == kSourceSizeUnknown || from >= hs->length || hs->length - from > kTailMax) return;
   uint32_t size = (uint32_t)(hs->length - from);
   char headers[96];
@@ -162,8 +190,8 @@ static void FetchTail(HttpSource *hs, uint64_t from) {
   } else {
     free(tail);
   }
-  InternetCloseHandle(request);
-  InternetCloseHandle(connection);
+  CloseRequestHandle(request);
+  CloseRequestHandle(connection);
 }
 
 static uint32_t HttpReadAt(void *ctx, uint64_t offset, uint8_t *buf, uint32_t len) {
@@ -194,12 +222,17 @@ bool OpenHttpSource(HttpSource *hs, const char *url, const char *agent, ByteSour
   memset(hs, 0, sizeof(*hs));
   if (url == NULL || !CopyText(hs->url, sizeof(hs->url), url)) return false;
   if (!CopyText(hs->agent, sizeof(hs->agent), agent != NULL ? agent : "")) return false;
-  hs->opened_at = GetTickCount();
-  hs->session = InternetOpenA(hs->agent, INTERNET_OPEN_TYPE_PRECONFIG, NULL, NULL, 0);
-  if (hs->session == NULL) return false;
-  DWORD timeout = kTimeoutMs;
+  hs->step_done = CreateEventA(NULL, FALSE, FALSE, NULL);
+  if (hs->step_done == NULL) return false;
+  hs->session = InternetOpenA(hs->agent, INTERNET_OPEN_TYPE_PRECONFIG, NULL, NULL, INTERNET_FLAG_ASYNC);
+  if (hs->session == NULL) {
+    CloseHttpSource(hs);
+    return false;
+  }
+  DWORD timeout = kTimeoutMs, none = kNoTimeout;
   InternetSetOptionA(hs->session, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
-  InternetSetOptionA(hs->session, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
+  InternetSetOptionA(hs->session, INTERNET_OPTION_RECEIVE_TIMEOUT, &none, sizeof(none));
+  InternetSetStatusCallbackA(hs->session, StepReport);
   hs->request = Request(hs, NULL, &hs->connection);
   if (hs->request == NULL || StatusCode(hs->request) != 200) {
     CloseHttpSource(hs);
@@ -213,9 +246,10 @@ bool OpenHttpSource(HttpSource *hs, const char *url, const char *agent, ByteSour
 }
 
 void CloseHttpSource(HttpSource *hs) {
-  if (hs->request != NULL) InternetCloseHandle(hs->request);
-  if (hs->connection != NULL) InternetCloseHandle(hs->connection);
-  if (hs->session != NULL) InternetCloseHandle(hs->session);
+  CloseRequestHandle(hs->request);
+  CloseRequestHandle(hs->connection);
+  CloseRequestHandle(hs->session);
+  if (hs->step_done != NULL) CloseHandle(hs->step_done);
   free(hs->head);
   free(hs->tail);
   memset(hs, 0, sizeof(*hs));

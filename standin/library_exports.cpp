@@ -18,6 +18,8 @@
 #include "standin/file_source.h"
 #include "standin/formats.h"
 #include "standin/http_source.h"
+#include "standin/iff_chunks.h"
+#include "standin/user_file_source.h"
 #include "standin/slot_handle.h"
 
 extern "C" {
@@ -29,6 +31,7 @@ DWORD WINAPI BASS_PluginLoad(const char *file, DWORD flags);
 BOOL WINAPI BASS_PluginFree(DWORD plugin);
 DWORD WINAPI BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD flags);
 DWORD WINAPI BASS_StreamCreateURL(const char *url, DWORD offset, DWORD flags, void *proc, void *user);
+DWORD WINAPI BASS_StreamCreateFileUser(DWORD system, DWORD flags, const BASS_FILEPROCS *procs, void *user);
 BOOL WINAPI BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO *info);
 QWORD WINAPI BASS_ChannelGetLength(DWORD handle, DWORD mode);
 double WINAPI BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);
@@ -48,6 +51,8 @@ static_assert(std::is_same<decltype(&BASS_PluginLoad), BASS_PluginLoad_fn>::valu
 static_assert(std::is_same<decltype(&BASS_PluginFree), BASS_PluginFree_fn>::value, "BASS_PluginFree");
 static_assert(std::is_same<decltype(&BASS_StreamCreateFile), BASS_StreamCreateFile_fn>::value, "StreamCreateFile");
 static_assert(std::is_same<decltype(&BASS_StreamCreateURL), BASS_StreamCreateURL_fn>::value, "StreamCreateURL");
+static_assert(std::is_same<decltype(&BASS_StreamCreateFileUser), BASS_StreamCreateFileUser_fn>::value,
+              "StreamCreateFileUser");
 static_assert(std::is_same<decltype(&BASS_ChannelGetInfo), BASS_ChannelGetInfo_fn>::value, "ChannelGetInfo");
 static_assert(std::is_same<decltype(&BASS_ChannelGetLength), BASS_ChannelGetLength_fn>::value, "ChannelGetLength");
 static_assert(std::is_same<decltype(&BASS_ChannelBytes2Seconds), BASS_ChannelBytes2Seconds_fn>::value, "Bytes2Sec");
@@ -77,6 +82,10 @@ static const DWORD kOlderVersion = 0x02040B00;
 // Wine; every query pays it, so the stand-in does too.
 static const LONGLONG kInitCostMicroseconds = 3000;
 
+// What a download fills before it is looked at (measured: a server sending
+// a WAV header at once and then a byte a second held the call for its life).
+static const uint32_t kDownloadPrebufferBytes = 64 * 1024;
+
 enum { kMaxStreams = 128 };  // slot numbers fit the low byte of a handle
 
 // Channel types reported in BASS_CHANNELINFO.ctype, one per format.
@@ -90,6 +99,7 @@ struct StreamSlot {
   int addon_slot;   // the add-on that opened it, -1 for the library's own formats
   void (*release)(StreamFacts *facts);
   StreamFacts facts;
+  UserFileSource *user_file;  // a caller's file the stream still reads, or null
 };
 
 static CRITICAL_SECTION g_lock;
@@ -148,6 +158,7 @@ static StreamSlot *FindStream(DWORD handle) {
 
 static void ReleaseSlot(StreamSlot *s) {
   s->release(&s->facts);
+  CloseUserFileSource(s->user_file);
   memset(s, 0, sizeof(*s));
 }
 
@@ -156,7 +167,8 @@ static DWORD BytesPerSample(const StreamSlot *s) { return (s->flags & BASS_SAMPL
 // Tries the library's own formats found by their magic, then every add-on's
 // formats in load order, and MP3 (found by frame sync) last, so a file of an
 // add-on's format is never taken for stray MPEG frames.
-static DWORD OpenStream(const ByteSource *src, DWORD flags) {
+// A stream over a caller's file keeps `user_file` (reading on) until freed.
+static DWORD OpenStream(const ByteSource *src, DWORD flags, UserFileSource *user_file = NULL) {
   static const FormatOpenFn kOwnByMagic[] = {OpenWav, OpenAiff, OpenOggVorbis};
   StreamFacts facts;
   ClearStreamFacts(&facts);
@@ -193,6 +205,7 @@ static DWORD OpenStream(const ByteSource *src, DWORD flags) {
     s->addon_slot = addon_slot;
     s->release = release;
     s->facts = facts;
+    s->user_file = user_file;
     return s->handle;
   }
   release(&facts);  // table full
@@ -264,6 +277,28 @@ BOOL WINAPI BASS_PluginFree(DWORD plugin) {
   return Result(ok, ok != FALSE, BASS_ERROR_HANDLE);
 }
 
+// Releases 2.4.11 and 2.4.12 divide by the bits per sample of a WAV file's
+// format block while opening it; with 0 there the process goes down. So does
+// the stand-in's older behaviour, for real.
+static void DivideLikeOlderReleases(const ByteSource *src) {
+  uint8_t riff[12];
+  if (!ReadExact(src, 0, riff, sizeof riff) || memcmp(riff, "RIFF", 4) != 0 || memcmp(riff + 8, "WAVE", 4) != 0) return;
+  StreamFacts scratch;  // the walk's ID3 chunk lands here
+  ClearStreamFacts(&scratch);
+  ChunkWalk walk = StartChunkWalk(src, kRiffChunks, &scratch.tags[kTagId3v2]);
+  Chunk chunk;
+  uint8_t fmt[16];
+  bool found = false;
+  while (!found && NextChunk(&walk, false, &chunk)) {
+    found = memcmp(chunk.id, "fmt ", 4) == 0 && chunk.size >= sizeof fmt && ReadExact(src, chunk.body, fmt, sizeof fmt);
+  }
+  ReleaseStreamFacts(&scratch);
+  if (!found) return;
+  volatile DWORD bits = Le16(fmt + 14);
+  volatile DWORD block_align = Le16(fmt + 12);
+  block_align = block_align / (bits / 8u + (bits % 8u != 0));  // divides by zero when bits is 0
+}
+
 DWORD WINAPI BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD flags) {
   EnterCriticalSection(&g_lock);
   DWORD handle = 0;
@@ -278,6 +313,7 @@ DWORD WINAPI BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWO
       static FileSource fs;  // holds a few cached pages; one open at a time under the lock
       ByteSource src;
       if (OpenFileSource(&fs, file, (flags & (DWORD)BASS_UNICODE) != 0, offset, length, &src)) {
+        if (OlderGeneration()) DivideLikeOlderReleases(&src);
         handle = OpenStream(&src, flags);
         CloseFileSource(&fs);
       } else {
@@ -297,8 +333,32 @@ DWORD WINAPI BASS_StreamCreateURL(const char *url, DWORD, DWORD flags, void *, v
     static HttpSource hs;  // large; one download at a time under the lock
     ByteSource src;
     if (OpenHttpSource(&hs, url, g_agent, &src)) {
+      PrebufferHttpSource(&hs, kDownloadPrebufferBytes);
       handle = OpenStream(&src, flags);
       CloseHttpSource(&hs);
+    } else {
+      error = BASS_ERROR_FILEOPEN;
+    }
+  }
+  LeaveCriticalSection(&g_lock);
+  return Result(handle, handle != 0, error);
+}
+
+// Only the buffered system: the library's own thread reads the caller's file
+// from its start, and the stream reads on until it is freed. The formats are
+// those it opens from a file.
+DWORD WINAPI BASS_StreamCreateFileUser(DWORD system, DWORD flags, const BASS_FILEPROCS *procs, void *user) {
+  EnterCriticalSection(&g_lock);
+  DWORD handle = 0;
+  int error = !g_initialised ? BASS_ERROR_INIT : BASS_ERROR_FILEFORM;
+  if (g_initialised && (procs == NULL || procs->read == NULL || system != STREAMFILE_BUFFER)) {
+    error = BASS_ERROR_ILLPARAM;
+  } else if (g_initialised) {
+    ByteSource src;
+    UserFileSource *user_file = OpenUserFileSource(procs, user, &src);
+    if (user_file != NULL) {
+      handle = OpenStream(&src, flags, user_file);
+      if (handle == 0) CloseUserFileSource(user_file);
     } else {
       error = BASS_ERROR_FILEOPEN;
     }

@@ -128,7 +128,8 @@ def query(folder, *items, exe="talhost.exe", timeout=120):
 class RecordingServer:
     """An HTTP server on 127.0.0.1 that serves canned responses and logs every request.
 
-    routes: {"/path": (status, headers_dict, body_bytes)}; a missing path gives 404.
+    routes: {"/path": (status, headers_dict, body_bytes)}; a missing path gives 404. A header whose
+    value is None is not sent: {"Content-Length": None} ends the body by closing the connection.
     """
 
     def __init__(self):
@@ -145,9 +146,12 @@ class RecordingServer:
                 status, headers, body = outer.routes.get(self.path, (404, {}, b"not found"))
                 self.send_response(status)
                 for k, v in headers.items():
-                    self.send_header(k, v)
+                    if v is not None:
+                        self.send_header(k, v)
                 if "Content-Length" not in headers:
                     self.send_header("Content-Length", str(len(body)))
+                elif headers["Content-Length"] is None:
+                    self.close_connection = True
                 self.end_headers()
                 sent = 0
                 try:

@@ -98,6 +98,10 @@ def test_library_mode_box_texts(host, tmp_path, library_generation):
     subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", str(mp3), "synth", "1", "sine", "440"], check=True,
                    capture_output=True)
     expect_box(host, mp3, "(2ch, 44kHz)")
+    # 0 bits per sample: older releases divide by zero on it, so they never get it; the host lives.
+    zero_bits = wave(fmt(1, 2, 44100, 0), chunk(b"data", bytes(400)))
+    (tmp_path / "zero bits.wav").write_bytes(zero_bits)
+    assert show_details(host, tmp_path / "zero bits.wav") is None
 
 
 def test_library_mode_failures_show_nothing(host, tmp_path):

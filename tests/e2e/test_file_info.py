@@ -354,6 +354,24 @@ def test_length_is_rounded_to_nearest_even(host, tmp_path):
     assert [r["length_ms"] for r in rows] == [ms for _, ms in cases.values()]
 
 
+def empty_format_wav(offset, value=0):
+    """A PCM WAV whose format block gives 0 at `offset`: 22 channels, 24 rate, 34 bits per sample."""
+    data = bytearray(wav_bytes(8000, 1, 16, 100))
+    data[offset:offset + (4 if offset == 24 else 2)] = bytes(4 if offset == 24 else 2)
+    return bytes(data)
+
+
+def test_a_wav_with_an_empty_format_never_reaches_an_older_library(host, tmp_path, library_generation):
+    # Releases before 2.4.13 divide by zero opening a WAV with 0 bits per sample (the stand-in's older
+    # behaviour does, for real): such files count as streams that did not open, and the host lives on.
+    for name, offset in (("zero bits", 34), ("zero channels", 22), ("zero rate", 24)):
+        (tmp_path / f"{name}.wav").write_bytes(empty_format_wav(offset))
+    (tmp_path / "fine.wav").write_bytes(wav_bytes(8000, 1, 16, 100))
+    rows = query(host, *[tmp_path / f"{n}.wav" for n in ("zero bits", "zero channels", "zero rate", "fine")])
+    assert [(r["title"], r["length_ms"]) for r in rows] == [
+        ("zero bits", 0), ("zero channels", 0), ("zero rate", 0), ("fine", 12)]
+
+
 def test_without_the_library_only_the_length_is_written(tmp_path, fresh):
     bare = install_host(tmp_path / "bare", without=("bass.dll",))
     flac = fresh("flac", "tagged")

@@ -45,6 +45,11 @@ def data_header(size):
     return b"data" + struct.pack("<I", size)
 
 
+def data(size):
+    """A data chunk with its samples: a size past the end of the file counts only what is there."""
+    return data_header(size) + bytes(size)
+
+
 # ---- local files ---------------------------------------------------------------
 
 SOX_FILES = [  # name, rate, channels, bits, seconds, encoding
@@ -66,11 +71,13 @@ def test_sox_files_give_length_and_title(wav_host, tmp_path):
 
 def test_crafted_headers(wav_host, tmp_path):
     cases = {
-        "canonical.wav": (wave(fmt(), data_header(1764000)), 10000),
-        "list first.wav": (wave(chunk(b"LIST", 26), fmt(), data_header(176400)), 1000),
-        "nine skips.wav": (wave(*[chunk(b"LIST", 4)] * 4, fmt(), *[chunk(b"junk", 3)] * 5, data_header(176400)), 1000),
-        "no riff.wav": (wave(fmt(), data_header(176400), form=b"JUNK"), 1000),
+        "canonical.wav": (wave(fmt(), data(1764000)), 10000),
+        "list first.wav": (wave(chunk(b"LIST", 26), fmt(), data(176400)), 1000),
+        "nine skips.wav": (wave(*[chunk(b"LIST", 4)] * 4, fmt(), *[chunk(b"junk", 3)] * 5, data(176400)), 1000),
+        "no riff.wav": (wave(fmt(), data(176400), form=b"JUNK"), 1000),
         "tiny.wav": (wave(fmt(1, 1, 1000, 8), data_header(10), b"\x80" * 10), 10),
+        # A data size past the end of the file (as a writer streaming to a pipe leaves it) counts what is there.
+        "streamed.wav": (wave(fmt(), data_header(0xFFFFFFFF), bytes(264600)), 1500),
     }
     for name, (content, _) in cases.items():
         (tmp_path / name).write_bytes(content)
@@ -158,7 +165,7 @@ class PausingServer:
 
 
 def test_request_carries_the_agent_and_gives_no_title(wav_host, http_server):
-    http_server.routes["/a.wav"] = (200, {"Content-Type": "audio/wav"}, wave(fmt(), data_header(1764000)))
+    http_server.routes["/a.wav"] = (200, {"Content-Type": "audio/wav"}, wave(fmt(), data(1764000)))
     [r] = query(wav_host, http_server.url("/a.wav"))
     assert r["length_ms"] == 10000
     assert r["title"] is None
@@ -186,7 +193,7 @@ def test_large_wav_is_measured_from_its_first_64k(wav_host, tmp_path):
 
 
 def test_short_response_never_reuses_an_earlier_header(wav_host, http_server):
-    stereo = wave(fmt(), data_header(1764000))
+    stereo = wave(fmt(), data(1764000))
     mono = wave(fmt(channels=1), data_header(1764000))
     http_server.routes["/first.wav"] = (200, {}, stereo + bytes(1000))
     # Only the start of a header: what follows it in the buffer is the first file's.
@@ -198,7 +205,7 @@ def test_short_response_never_reuses_an_earlier_header(wav_host, http_server):
 
 
 def test_error_status_body_is_walked_like_any_other(wav_host, http_server):
-    http_server.routes["/gone.wav"] = (404, {}, wave(fmt(), data_header(352800)))
+    http_server.routes["/gone.wav"] = (404, {}, wave(fmt(), data(352800)))
     http_server.routes["/html"] = (500, {"Content-Type": "text/html"}, b"<html>server error</html>")
     gone, html, missing = query(wav_host, http_server.url("/gone.wav"), http_server.url("/html"),
                                 http_server.url("/nothing"))
@@ -208,9 +215,21 @@ def test_error_status_body_is_walked_like_any_other(wav_host, http_server):
     assert all(r["title"] is None for r in (gone, html, missing))
 
 
+def test_no_length_that_cannot_be_true(wav_host, http_server):
+    streamed = wave(fmt(), data_header(0xFFFFFFFF), bytes(264600))
+    http_server.routes["/streamed.wav"] = (200, {}, streamed)  # its Content-Length bounds the data
+    # Without a Content-Length the declared size stands; a length past 2^31 - 1 ms is none at all.
+    http_server.routes["/one-hz.wav"] = (200, {"Content-Length": None}, wave(fmt(1, 1, 1, 8), data_header(0xFFFFFFFF)))
+    http_server.routes["/2-31.wav"] = (200, {"Content-Length": None}, wave(fmt(1, 1, 1000, 8), data_header(0x80000000)))
+    http_server.routes["/longest.wav"] = (200, {"Content-Length": None},
+                                          wave(fmt(1, 1, 1000, 8), data_header(0x7FFFFFFF)))
+    rows = query(wav_host, *[http_server.url(p) for p in ("/streamed.wav", "/one-hz.wav", "/2-31.wav", "/longest.wav")])
+    assert [r["length_ms"] for r in rows] == [1500, None, None, 0x7FFFFFFF]
+
+
 def test_chunks_before_fmt_stay_in_the_first_1000_bytes(wav_host, http_server, tmp_path):
-    at_limit = wave(chunk(b"LIST", 980), fmt(), data_header(176400))   # "fmt " at offset 1000
-    past = wave(chunk(b"LIST", 981), fmt(), data_header(176400))       # at 1001
+    at_limit = wave(chunk(b"LIST", 980), fmt(), data(176400))   # "fmt " at offset 1000
+    past = wave(chunk(b"LIST", 981), fmt(), data(176400))       # at 1001
     two = wave(chunk(b"LIST", 500), chunk(b"JUNK", 500), fmt(), data_header(176400))
     http_server.routes["/at.wav"] = (200, {}, at_limit)
     http_server.routes["/past.wav"] = (200, {}, past)

@@ -6,7 +6,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size > 0xFFFFFFFFu) return 0;
   uint32_t length = 0xDEADBEEF;
-  const bool ok = WaveLengthFromResponse(data, (uint32_t)size, &length);
+  const bool ok = WaveLengthFromResponse(data, (uint32_t)size, kWaveBytesUnknown, &length);
   FUZZ_CHECK(ok || length == 0xDEADBEEF);  // a failed walk leaves the length alone
   if (ok) {
     GoldenText(" walk=%u", length);

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // before "fmt " within the first 1000 bytes): whatever it reads, the local
   // walk over the same bytes reads alike.
   uint32_t http_length = 0;
-  if (size <= 0xFFFFFFFFu && WaveLengthFromResponse(data, (uint32_t)size, &http_length)) {
+  if (size <= 0xFFFFFFFFu && WaveLengthFromResponse(data, (uint32_t)size, kWaveBytesUnknown, &http_length)) {
     FUZZ_CHECK(ok);
     FUZZ_CHECK(length == http_length);
   }

@@ -85,10 +85,11 @@ WRAP(void, _Z11Utf16ToUtf8PcmPKhmbb,
   __real__Z11Utf16ToUtf8PcmPKhmbb(out, out_size, text, units, bom, big);
 }
 
-WRAP(bool, _Z22WaveLengthFromResponsePKhjPj, (const uint8_t *bytes, uint32_t size, uint32_t *length)) {
+WRAP(bool, _Z22WaveLengthFromResponsePKhjmPj,
+     (const uint8_t *bytes, uint32_t size, uint64_t content_length, uint32_t *length)) {
   Save("riff_buffer", Prefixed({}, bytes, size));
   Save("riff_local", Prefixed({}, bytes, size));
-  return __real__Z22WaveLengthFromResponsePKhjPj(bytes, size, length);
+  return __real__Z22WaveLengthFromResponsePKhjmPj(bytes, size, content_length, length);
 }
 
 WRAP(bool, _Z18WaveLengthFromSeamPK8WaveSeamPj, (const WaveSeam *seam, uint32_t *length)) {

@@ -36,6 +36,7 @@ void MakeMemoryWaveSeam(MemoryWaveFile *file, const uint8_t *data, size_t size, 
   seam->context = file;
   seam->read = MemoryRead;
   seam->seek = MemorySeek;
+  seam->remaining = nullptr;  // the declared data size stands, as the fuzz golden records it
 }
 
 static uint32_t DiskRead(void *context, uint8_t *buffer, uint32_t count) {
@@ -55,6 +56,7 @@ bool OpenDiskWaveSeam(DiskWaveFile *file, const char *path, WaveSeam *seam) {
   seam->context = file;
   seam->read = DiskRead;
   seam->seek = DiskSeek;
+  seam->remaining = nullptr;
   return true;
 }
 

@@ -106,12 +106,19 @@ void MemorySeek(void *context, int32_t distance) {
   f->position += distance;
 }
 
+uint64_t MemoryRemaining(void *context) {
+  const MemoryFile *f = static_cast<const MemoryFile *>(context);
+  const int64_t size = (int64_t)f->bytes->size();
+  return f->position < size ? (uint64_t)(size - f->position) : 0;
+}
+
 const uint32_t kUntouched = 0xDEADBEEF;
 
-// Length from the local walk, or kUntouched when it fails.
-uint32_t LocalLength(const Bytes &b, MemoryFile *stats = nullptr) {
+// Length from the local walk, or kUntouched when it fails. Unless `sized`,
+// the seam does not say what remains, and the declared data size stands.
+uint32_t LocalLength(const Bytes &b, MemoryFile *stats = nullptr, bool sized = false) {
   MemoryFile f = {&b, 0, 0, 0, 0};
-  WaveSeam seam = {&f, MemoryRead, MemorySeek};
+  WaveSeam seam = {&f, MemoryRead, MemorySeek, sized ? MemoryRemaining : nullptr};
   uint32_t length = kUntouched;
   const bool ok = WaveLengthFromSeam(&seam, &length);
   EXPECT_EQ(ok, length != kUntouched);
@@ -119,9 +126,9 @@ uint32_t LocalLength(const Bytes &b, MemoryFile *stats = nullptr) {
   return length;
 }
 
-uint32_t HttpLength(const Bytes &b) {
+uint32_t HttpLength(const Bytes &b, uint64_t content_length = kWaveBytesUnknown) {
   uint32_t length = kUntouched;
-  const bool ok = WaveLengthFromResponse(b.data(), (uint32_t)b.size(), &length);
+  const bool ok = WaveLengthFromResponse(b.data(), (uint32_t)b.size(), content_length, &length);
   EXPECT_EQ(ok, length != kUntouched);
   return length;
 }
@@ -155,6 +162,49 @@ TEST(WaveLength, ThreeTruncatingDivisionsInSixtyFourBits) {
   f = {1, 1, 1000, 20, 0};
   ASSERT_TRUE(WaveLengthMs(1000, &f, &ms));
   EXPECT_EQ(ms, 500u);
+}
+
+TEST(WaveLength, QuotientPastTheSignedRangeLeavesTheLength) {
+  struct Row {
+    uint32_t data_size, rate;
+    bool ok;
+    uint32_t ms;
+  } rows[] = {
+      {0xFFFFFFFFu, 1, false, 0},            // 4,294,967,295,000 ms
+      {0x80000000u, 1000, false, 0},         // 2^31 ms: negative as the host stores it
+      {0x7FFFFFFFu, 1000, true, 0x7FFFFFFFu},  // the longest length there is
+  };
+  for (const Row &r : rows) {
+    WaveFormatBlock f = {1, 1, r.rate, 8, 0};
+    uint32_t ms = kUntouched;
+    EXPECT_EQ(WaveLengthMs(r.data_size, &f, &ms), r.ok) << r.data_size;
+    EXPECT_EQ(ms, r.ok ? r.ms : kUntouched) << r.data_size;
+  }
+}
+
+// A data size past what is there counts what is there: the rest of a local
+// file, or of a response up to its Content-Length; with no bound known the
+// declared size stands.
+TEST(WaveLength, DataSizeCountsOnlyTheBytesThere) {
+  const uint64_t kNone = kWaveBytesUnknown;
+  struct Row {
+    const char *what;
+    uint32_t declared, present;  // data bytes that follow the header
+    uint64_t content_length;     // for the HTTP walk: kNone, or bytes of the whole response
+    uint32_t local_ms, http_ms;
+  } rows[] = {
+      {"streaming writer's size", 0xFFFFFFFFu, 176400, 44 + 176400, 1000, 1000},
+      {"file cut short", 176400, 88200, 44 + 88200, 500, 500},
+      {"size inside the file", 88200, 176400, 44 + 176400, 500, 500},
+      {"response without a length", 0x0FFFFFFFu, 1000, kNone, 5, 1521742},
+      {"length that ends in the header", 176400, 0, 40, 0, 0},
+  };
+  for (const Row &r : rows) {
+    Bytes b = Wave(Fmt(), r.declared);
+    b.insert(b.end(), r.present, 0);
+    EXPECT_EQ(LocalLength(b, nullptr, true), r.local_ms) << r.what;
+    EXPECT_EQ(HttpLength(b, r.content_length), r.http_ms) << r.what;
+  }
 }
 
 TEST(WaveLength, ZeroDivisorFailsAndLeavesTheLength) {
@@ -399,10 +449,10 @@ TEST(WaveHttp, ShortResponseNeverReadsStaleBytes) {
   memcpy(buffer, now.data(), now.size());
   uint32_t length = kUntouched;
   // Read past the response, the stale tail would complete the header.
-  EXPECT_TRUE(WaveLengthFromResponse(buffer, 65536, &length));
+  EXPECT_TRUE(WaveLengthFromResponse(buffer, 65536, kWaveBytesUnknown, &length));
   EXPECT_EQ(length, 20000u);
   length = kUntouched;
-  EXPECT_FALSE(WaveLengthFromResponse(buffer, 30, &length));
+  EXPECT_FALSE(WaveLengthFromResponse(buffer, 30, kWaveBytesUnknown, &length));
   EXPECT_EQ(length, kUntouched);
 }
 
@@ -419,7 +469,7 @@ TEST(WaveHttp, NothingReadPastTheBuffer) {
     Put32(&b, size);
     memcpy(buffer, b.data(), b.size());
     uint32_t length = kUntouched;
-    EXPECT_FALSE(WaveLengthFromResponse(buffer, sizeof buffer, &length)) << size;
+    EXPECT_FALSE(WaveLengthFromResponse(buffer, sizeof buffer, kWaveBytesUnknown, &length)) << size;
   }
   // A data header in the last eight bytes is still read.
   memset(buffer, 0, sizeof buffer);
@@ -434,7 +484,7 @@ TEST(WaveHttp, NothingReadPastTheBuffer) {
   buffer[65533] = 0xB1;
   buffer[65534] = 0x02;
   uint32_t length = kUntouched;
-  EXPECT_TRUE(WaveLengthFromResponse(buffer, sizeof buffer, &length));
+  EXPECT_TRUE(WaveLengthFromResponse(buffer, sizeof buffer, kWaveBytesUnknown, &length));
   EXPECT_EQ(length, 1000u);
 }
 

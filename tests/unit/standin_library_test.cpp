@@ -2,6 +2,8 @@
 // tags owned by streams, BASS_Free and BASS_PluginFree releasing streams.
 // The DLLs are loaded from the test program's folder (dist/).
 #include <gtest/gtest.h>
+#include <stdio.h>
+#include <winsock2.h>
 #include <windows.h>
 
 #include <string>
@@ -18,6 +20,8 @@ struct Library {
   BASS_PluginLoad_fn PluginLoad;
   BASS_PluginFree_fn PluginFree;
   BASS_StreamCreateFile_fn StreamCreateFile;
+  BASS_StreamCreateFileUser_fn StreamCreateFileUser;
+  BASS_StreamCreateURL_fn StreamCreateURL;
   BASS_ChannelGetInfo_fn ChannelGetInfo;
   BASS_ChannelGetLength_fn ChannelGetLength;
   BASS_ChannelBytes2Seconds_fn ChannelBytes2Seconds;
@@ -43,6 +47,8 @@ class StandinLibrary : public ::testing::Test {
     Bind(lib_.module, &lib_.PluginLoad, "BASS_PluginLoad");
     Bind(lib_.module, &lib_.PluginFree, "BASS_PluginFree");
     Bind(lib_.module, &lib_.StreamCreateFile, "BASS_StreamCreateFile");
+    Bind(lib_.module, &lib_.StreamCreateFileUser, "BASS_StreamCreateFileUser");
+    Bind(lib_.module, &lib_.StreamCreateURL, "BASS_StreamCreateURL");
     Bind(lib_.module, &lib_.ChannelGetInfo, "BASS_ChannelGetInfo");
     Bind(lib_.module, &lib_.ChannelGetLength, "BASS_ChannelGetLength");
     Bind(lib_.module, &lib_.ChannelBytes2Seconds, "BASS_ChannelBytes2Seconds");
@@ -242,6 +248,139 @@ TEST_F(StandinLibrary, FilesByWideAndEightBitPath) {
   EXPECT_TRUE(DeleteFileW(wide.c_str()));
   EXPECT_TRUE(DeleteFileA(narrow.c_str()));
   EXPECT_EQ(lib_.StreamCreateFile(FALSE, wide.c_str(), 0, 0, BASS_UNICODE | BASS_STREAM_DECODE), 0u);
+}
+
+// A caller's file for BASS_StreamCreateFileUser: `piece` bytes a read, from
+// a thread that is not the caller's.
+struct UserFile {
+  const Bytes *bytes;
+  bool report_length;
+  size_t pos;
+  DWORD piece;
+  DWORD caller_thread;
+  bool read_on_caller_thread;
+  int closes;
+};
+
+void CALLBACK UserClose(void *user) { ++static_cast<UserFile *>(user)->closes; }
+QWORD CALLBACK UserLength(void *user) {
+  const UserFile *f = static_cast<const UserFile *>(user);
+  return f->report_length ? f->bytes->size() : 0;
+}
+DWORD CALLBACK UserRead(void *buffer, DWORD length, void *user) {
+  UserFile *f = static_cast<UserFile *>(user);
+  if (GetCurrentThreadId() == f->caller_thread) f->read_on_caller_thread = true;
+  DWORD n = (DWORD)(f->bytes->size() - f->pos);
+  if (n > length) n = length;
+  if (n > f->piece) n = f->piece;
+  memcpy(buffer, f->bytes->data() + f->pos, n);
+  f->pos += n;
+  return n;
+}
+BOOL CALLBACK UserSeek(QWORD, void *) { return FALSE; }
+
+TEST_F(StandinLibrary, UserFilesInTheBufferedSystem) {
+  const BASS_FILEPROCS procs = {UserClose, UserLength, UserRead, UserSeek};
+  Bytes wav = Wave(1000), flac = Flac(44100);
+  ASSERT_NE(lib_.PluginLoad("bassflac.dll", 0), 0u);
+  struct Row {
+    const Bytes *bytes;
+    bool report_length;
+    DWORD piece;
+    QWORD length;  // BASS_LENGTH_UNKNOWN: opened, length unknown
+  } rows[] = {
+      {&wav, true, 65536, 4000},
+      {&wav, true, 7, 4000},  // a read gives what has arrived, however little
+      {&flac, true, 100, 44100u * 4},
+      {&wav, false, 65536, BASS_LENGTH_UNKNOWN},  // length 0: a download without an end
+  };
+  for (const Row &r : rows) {
+    UserFile f = {r.bytes, r.report_length, 0, r.piece, GetCurrentThreadId(), false, 0};
+    DWORD s = lib_.StreamCreateFileUser(STREAMFILE_BUFFER, BASS_STREAM_DECODE, &procs, &f);
+    ASSERT_NE(s, 0u) << r.piece;
+    EXPECT_EQ(lib_.ChannelGetLength(s, BASS_POS_BYTE), r.length) << r.piece;
+    EXPECT_TRUE(lib_.StreamFree(s));
+    EXPECT_FALSE(f.read_on_caller_thread) << "the library reads on a thread of its own";
+    EXPECT_EQ(f.closes, 1) << "closed once, when freed";
+  }
+  Bytes noise(5000, 0x12);
+  UserFile f = {&noise, true, 0, 65536, GetCurrentThreadId(), false, 0};
+  EXPECT_EQ(lib_.StreamCreateFileUser(STREAMFILE_BUFFER, BASS_STREAM_DECODE, &procs, &f), 0u);
+  EXPECT_EQ(f.closes, 1);
+  f = {&wav, true, 0, 65536, GetCurrentThreadId(), false, 0};
+  EXPECT_EQ(lib_.StreamCreateFileUser(STREAMFILE_NOBUFFER, BASS_STREAM_DECODE, &procs, &f), 0u);  // buffered only
+}
+
+// A server on 127.0.0.1 for one request: sends `head` a byte every `gap_ms`
+// (all at once for 0), then holds the connection `hold_ms` and closes it.
+struct RawServer {
+  SOCKET listener;
+  std::string head;
+  DWORD gap_ms, hold_ms;
+  volatile LONG stop;  // the caller is done: end the trickle early
+};
+
+DWORD WINAPI ServeOnce(void *context) {
+  RawServer *server = static_cast<RawServer *>(context);
+  SOCKET conn = accept(server->listener, NULL, NULL);
+  if (conn == INVALID_SOCKET) return 0;
+  char request[4096];
+  recv(conn, request, sizeof request, 0);
+  const int size = (int)server->head.size();
+  for (int i = 0; i < size; i += server->gap_ms != 0 ? 1 : size) {
+    if (server->stop || send(conn, server->head.data() + i, server->gap_ms != 0 ? 1 : size, 0) <= 0) break;
+    Sleep(server->gap_ms);
+  }
+  Sleep(server->hold_ms);
+  closesocket(conn);
+  return 0;
+}
+
+// As the library's own downloads: incomplete response headers are given up
+// about 5 s after the request; after complete ones it fills its buffer before
+// it looks at the body, however slowly the server sends, and waits as long as
+// the server keeps the connection open.
+TEST_F(StandinLibrary, DownloadsWaitAsLongAsTheServerHoldsOn) {
+  WSADATA wsa;
+  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+  const Bytes wav = Wave(10000);  // 40,000 bytes of samples
+  const std::string whole_header = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(wav.size()) + "\r\n\r\n" +
+                                   std::string(wav.begin(), wav.begin() + 44);
+  struct Row {
+    const char *what;
+    std::string head;
+    DWORD gap_ms, hold_ms;
+    bool opens;
+    double least_s, most_s;
+  } rows[] = {
+      {"headers a byte at a time", "HTTP/1.1 200 OK\r\nContent-Length: 40044\r\nContent-Type: audio/wav\r\n\r\n", 300,
+       0, false, 4.0, 9.0},
+      {"the WAV header at once, then silence", whole_header, 0, 17000, true, 16.5, 30.0},
+  };
+  for (const Row &r : rows) {
+    RawServer server = {socket(AF_INET, SOCK_STREAM, IPPROTO_TCP), r.head, r.gap_ms, r.hold_ms, 0};
+    sockaddr_in addr = {};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int addr_size = sizeof addr;
+    ASSERT_EQ(bind(server.listener, (sockaddr *)&addr, sizeof addr), 0);
+    ASSERT_EQ(listen(server.listener, 1), 0);
+    ASSERT_EQ(getsockname(server.listener, (sockaddr *)&addr, &addr_size), 0);
+    HANDLE thread = CreateThread(NULL, 0, ServeOnce, &server, 0, NULL);
+    char url[64];
+    snprintf(url, sizeof url, "http://127.0.0.1:%u/track.wav", (unsigned)ntohs(addr.sin_port));
+    const ULONGLONG start = GetTickCount64();
+    const DWORD stream = lib_.StreamCreateURL(url, 0, BASS_STREAM_DECODE, NULL, NULL);
+    EXPECT_EQ(stream != 0, r.opens) << r.what;
+    const double took = (GetTickCount64() - start) / 1000.0;
+    EXPECT_GE(took, r.least_s) << r.what;
+    EXPECT_LE(took, r.most_s) << r.what;
+    InterlockedExchange(&server.stop, 1);
+    closesocket(server.listener);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+  }
+  WSACleanup();
 }
 
 }  // namespace
