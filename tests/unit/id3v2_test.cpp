@@ -7,34 +7,10 @@
 #include <vector>
 
 #include "parsers/id3v2.h"
+#include "tests/unit/test_bytes.h"
 #include "tests/unit/utf16_test_text.h"
 
 namespace {
-
-typedef std::vector<uint8_t> Bytes;
-
-Bytes Str(const std::string &s) { return Bytes(s.begin(), s.end()); }
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes &p : parts) all.insert(all.end(), p.begin(), p.end());
-  return all;
-}
-
-Bytes Syncsafe(uint32_t v) {
-  return {(uint8_t)((v >> 21) & 0x7F), (uint8_t)((v >> 14) & 0x7F), (uint8_t)((v >> 7) & 0x7F), (uint8_t)(v & 0x7F)};
-}
-
-Bytes BigEndian(uint32_t v) { return {(uint8_t)(v >> 24), (uint8_t)(v >> 16), (uint8_t)(v >> 8), (uint8_t)v}; }
-
-// A frame with its size field written the version's way (or `size` as given).
-// Version 2 (2.2): a 3-character identifier, a 3-byte size and no flags. A
-// version 3 frame is also a version 4 frame whose size was written plain.
-Bytes Frame(int version, const char *id, const Bytes &data, uint8_t flags2 = 0, int64_t size = -1) {
-  uint32_t n = size < 0 ? (uint32_t)data.size() : (uint32_t)size;
-  if (version == 2) return Cat({Str(std::string(id, 3)), {(uint8_t)(n >> 16), (uint8_t)(n >> 8), (uint8_t)n}, data});
-  return Cat({Str(std::string(id, 4)), version >= 4 ? Syncsafe(n) : BigEndian(n), {0, flags2}, data});
-}
 
 const uint8_t kGrouped3 = 0x20, kGrouped4 = 0x40, kUnsync4 = 0x02, kDataLength4 = 0x01;
 
@@ -44,24 +20,10 @@ Bytes FormattedFrame(int version, const char *id, const Bytes &data, uint8_t fla
   Bytes head;
   if (flags2 & (version >= 4 ? kGrouped4 : kGrouped3)) head.push_back(group);
   if (version >= 4 && (flags2 & kDataLength4)) head = Cat({head, Syncsafe((uint32_t)data.size())});
-  return Frame(version, id, Cat({head, data}), flags2);
+  return Id3Frame(version, id, Cat({head, data}), flags2);
 }
 
 Bytes Text(uint8_t encoding, const std::string &text) { return Cat({{encoding}, Str(text)}); }
-
-Bytes Tag(int version, uint8_t flags, const Bytes &body) {
-  return Cat({Str("ID3"), {(uint8_t)version, 0, flags}, Syncsafe((uint32_t)body.size()), body});
-}
-
-// Every 0xFF followed by 0x00 or a byte >= 0xE0 gets a 0x00 after it.
-Bytes Unsynchronise(const Bytes &in) {
-  Bytes out;
-  for (size_t i = 0; i < in.size(); ++i) {
-    out.push_back(in[i]);
-    if (in[i] == 0xFF && (i + 1 == in.size() || in[i + 1] == 0 || in[i + 1] >= 0xE0)) out.push_back(0);
-  }
-  return out;
-}
 
 TrackInfoRecord Parse(const Bytes &tag) {
   TrackInfoRecord record;
@@ -86,9 +48,10 @@ std::string Decode(const Bytes &data, bool unsync = false) {
 }
 
 TEST(Id3v2, Version3TextFrames) {
-  TrackInfoRecord r = Parse(Tag(3, 0, Cat({Frame(3, "TIT2", Text(0, "Song")), Frame(3, "TPE1", Text(0, "Band")),
-                                           Frame(3, "TALB", Text(0, "Album")), Frame(3, "TYER", Text(0, "1999")),
-                                           Bytes(20, 0)})));
+  TrackInfoRecord r =
+      Parse(Id3Tag(3, 0,
+                   Cat({Id3Frame(3, "TIT2", Text(0, "Song")), Id3Frame(3, "TPE1", Text(0, "Band")),
+                        Id3Frame(3, "TALB", Text(0, "Album")), Id3Frame(3, "TYER", Text(0, "1999")), Bytes(20, 0)})));
   EXPECT_TEXT_EQ(r.title, U16("Song"));
   EXPECT_TEXT_EQ(r.artist, U16("Band"));
   EXPECT_TEXT_EQ(r.album, U16("Album"));
@@ -96,65 +59,74 @@ TEST(Id3v2, Version3TextFrames) {
 }
 
 TEST(Id3v2, YearFrameByVersion) {
-  Bytes frames4 = Cat({Frame(4, "TIT2", Text(3, "T")), Frame(4, "TYER", Text(3, "1990")),
-                       Frame(4, "TDRC", Text(3, "2017-05-12"))});
-  EXPECT_TEXT_EQ(Parse(Tag(4, 0, frames4)).year, U16("2017-05-12"));
-  Bytes frames3 = Cat({Frame(3, "TIT2", Text(0, "T")), Frame(3, "TDRC", Text(0, "2017"))});
-  EXPECT_TEXT_EQ(Parse(Tag(3, 0, frames3)).year, U16(""));
-  EXPECT_TEXT_EQ(Parse(Tag(3, 0, Cat({frames3, Frame(3, "TYER", Text(0, "2016"))}))).year, U16("2016"));
+  Bytes frames4 = Cat({Id3Frame(4, "TIT2", Text(3, "T")), Id3Frame(4, "TYER", Text(3, "1990")),
+                       Id3Frame(4, "TDRC", Text(3, "2017-05-12"))});
+  EXPECT_TEXT_EQ(Parse(Id3Tag(4, 0, frames4)).year, U16("2017-05-12"));
+  Bytes frames3 = Cat({Id3Frame(3, "TIT2", Text(0, "T")), Id3Frame(3, "TDRC", Text(0, "2017"))});
+  EXPECT_TEXT_EQ(Parse(Id3Tag(3, 0, frames3)).year, U16(""));
+  EXPECT_TEXT_EQ(Parse(Id3Tag(3, 0, Cat({frames3, Id3Frame(3, "TYER", Text(0, "2016"))}))).year, U16("2016"));
 }
 
 TEST(Id3v2, FirstFrameOfEachKindWinsEvenWhenEmpty) {
-  TrackInfoRecord r = Parse(Tag(3, 0, Cat({Frame(3, "TIT2", Text(0, "First")), Frame(3, "TPE1", Text(0, "")),
-                                           Frame(3, "TIT2", Text(0, "Second")), Frame(3, "TPE1", Text(0, "B"))})));
+  TrackInfoRecord r = Parse(Id3Tag(3, 0,
+                                   Cat({Id3Frame(3, "TIT2", Text(0, "First")), Id3Frame(3, "TPE1", Text(0, "")),
+                                        Id3Frame(3, "TIT2", Text(0, "Second")), Id3Frame(3, "TPE1", Text(0, "B"))})));
   EXPECT_TEXT_EQ(r.title, U16("First"));
   EXPECT_TEXT_EQ(r.artist, U16(""));
   // An empty first title, or one in an unknown encoding, leaves no title: the record stays zero.
-  EXPECT_TRUE(IsZero(Parse(Tag(3, 0, Cat({Frame(3, "TPE1", Text(0, "B")), Frame(3, "TIT2", {}),
-                                          Frame(3, "TIT2", Text(0, "Late"))})))));
-  EXPECT_TRUE(IsZero(Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(4, "Odd")), Frame(4, "TIT2", Text(3, "Late"))})))));
+  EXPECT_TRUE(IsZero(Parse(Id3Tag(
+      3, 0, Cat({Id3Frame(3, "TPE1", Text(0, "B")), Id3Frame(3, "TIT2", {}), Id3Frame(3, "TIT2", Text(0, "Late"))})))));
+  EXPECT_TRUE(
+      IsZero(Parse(Id3Tag(4, 0, Cat({Id3Frame(4, "TIT2", Text(4, "Odd")), Id3Frame(4, "TIT2", Text(3, "Late"))})))));
 }
 
 TEST(Id3v2, CompressedAndEncryptedFramesAreSkipped) {
   // A skipped frame does not count as found: the next title frame is taken.
-  TrackInfoRecord r = Parse(Tag(3, 0, Cat({Frame(3, "TIT2", Text(0, "zip"), 0x80), Frame(3, "TPE1", Text(0, "x"), 0x40),
-                                           Frame(3, "TIT2", Text(0, "Plain")), Frame(3, "TPE1", Text(0, "B"))})));
+  TrackInfoRecord r =
+      Parse(Id3Tag(3, 0,
+                   Cat({Id3Frame(3, "TIT2", Text(0, "zip"), 0x80), Id3Frame(3, "TPE1", Text(0, "x"), 0x40),
+                        Id3Frame(3, "TIT2", Text(0, "Plain")), Id3Frame(3, "TPE1", Text(0, "B"))})));
   EXPECT_TEXT_EQ(r.title, U16("Plain"));
   EXPECT_TEXT_EQ(r.artist, U16("B"));
-  r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, "zip"), 0x08), Frame(4, "TIT2", Text(3, "enc"), 0x04),
-                           FormattedFrame(4, "TIT2", Text(3, "Plain"), kGrouped4)})));
+  r = Parse(Id3Tag(4, 0,
+                   Cat({Id3Frame(4, "TIT2", Text(3, "zip"), 0x08), Id3Frame(4, "TIT2", Text(3, "enc"), 0x04),
+                        FormattedFrame(4, "TIT2", Text(3, "Plain"), kGrouped4)})));
   EXPECT_TEXT_EQ(r.title, U16("Plain"));  // grouping alone skips nothing: the text follows the group byte
   // Only a compressed or encrypted title: nothing.
-  EXPECT_TRUE(IsZero(Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, "zip"), 0x08), Frame(4, "TPE1", Text(3, "B"))})))));
+  EXPECT_TRUE(
+      IsZero(Parse(Id3Tag(4, 0, Cat({Id3Frame(4, "TIT2", Text(3, "zip"), 0x08), Id3Frame(4, "TPE1", Text(3, "B"))})))));
 }
 
 TEST(Id3v2, GroupingByteAndDataLengthIndicatorComeBeforeTheText) {
   // Version 4: the group byte, then the 4-byte indicator; frame unsynchronisation applies to what follows.
   Bytes year = Unsynchronise({1, 0xFF, 0xFE, '2', 0, '0', 0});
-  TrackInfoRecord r = Parse(Tag(4, 0, Cat({FormattedFrame(4, "TIT2", Text(3, "Grouped"), kGrouped4 | kDataLength4),
-                                           FormattedFrame(4, "TPE1", Text(0, "Band"), kGrouped4, 0x80),
-                                           FormattedFrame(4, "TALB", {1, 0xFF, 0xFE, 'A', 0}, kDataLength4),
-                                           FormattedFrame(4, "TDRC", year, kGrouped4 | kUnsync4 | kDataLength4, 0xFF)})));
+  TrackInfoRecord r = Parse(Id3Tag(4, 0,
+                                   Cat({FormattedFrame(4, "TIT2", Text(3, "Grouped"), kGrouped4 | kDataLength4),
+                                        FormattedFrame(4, "TPE1", Text(0, "Band"), kGrouped4, 0x80),
+                                        FormattedFrame(4, "TALB", {1, 0xFF, 0xFE, 'A', 0}, kDataLength4),
+                                        FormattedFrame(4, "TDRC", year, kGrouped4 | kUnsync4 | kDataLength4, 0xFF)})));
   EXPECT_TEXT_EQ(r.title, U16("Grouped"));
   EXPECT_TEXT_EQ(r.artist, U16("Band"));
   EXPECT_TEXT_EQ(r.album, U16("A"));
   EXPECT_TEXT_EQ(r.year, U16("20"));
   // Version 3: the group byte.
-  r = Parse(Tag(3, 0, Cat({FormattedFrame(3, "TIT2", Text(0, "Grouped"), kGrouped3), Frame(3, "TPE1", Text(0, "B"))})));
+  r = Parse(
+      Id3Tag(3, 0, Cat({FormattedFrame(3, "TIT2", Text(0, "Grouped"), kGrouped3), Id3Frame(3, "TPE1", Text(0, "B"))})));
   EXPECT_TEXT_EQ(r.title, U16("Grouped"));
   EXPECT_TEXT_EQ(r.artist, U16("B"));
   // Too short for them: an empty value that still counts as found.
-  EXPECT_TRUE(IsZero(Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, "AB"), kGrouped4 | kDataLength4),
-                                          Frame(4, "TIT2", Text(3, "Late"))})))));
+  EXPECT_TRUE(IsZero(Parse(Id3Tag(
+      4, 0,
+      Cat({Id3Frame(4, "TIT2", Text(3, "AB"), kGrouped4 | kDataLength4), Id3Frame(4, "TIT2", Text(3, "Late"))})))));
   // Cut short up to the tag end, unsynchronised or not: no crash, what came before stays.
   for (uint8_t flags : {kGrouped4, kDataLength4, (uint8_t)(kGrouped4 | kDataLength4 | kUnsync4)}) {
     for (size_t n = 0; n <= 5; ++n) {
-      r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, "T")), Frame(4, "TPE1", Bytes(n, 0xFF), flags)})));
+      r = Parse(Id3Tag(4, 0, Cat({Id3Frame(4, "TIT2", Text(3, "T")), Id3Frame(4, "TPE1", Bytes(n, 0xFF), flags)})));
       EXPECT_TEXT_EQ(r.title, U16("T")) << n;
       EXPECT_TEXT_EQ(r.artist, U16("")) << n;
     }
   }
-  r = Parse(Tag(3, 0, Cat({Frame(3, "TIT2", Text(0, "T")), Frame(3, "TPE1", {}, kGrouped3)})));
+  r = Parse(Id3Tag(3, 0, Cat({Id3Frame(3, "TIT2", Text(0, "T")), Id3Frame(3, "TPE1", {}, kGrouped3)})));
   EXPECT_TEXT_EQ(r.title, U16("T"));
 }
 
@@ -220,14 +192,15 @@ TEST(Id3v2, OverlongValuesAreCutOrDropped) {
   }
 
   // Through the record: every field ends inside its own units.
-  TrackInfoRecord r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, std::string(600, 't'))),
-                                           Frame(4, "TPE1", Text(3, euros)), Frame(4, "TDRC", Text(3, "2017-05-12T10:00:00")),
-                                           Frame(4, "TALB", Text(3, "A"))})));
+  TrackInfoRecord r =
+      Parse(Id3Tag(4, 0,
+                   Cat({Id3Frame(4, "TIT2", Text(3, std::string(600, 't'))), Id3Frame(4, "TPE1", Text(3, euros)),
+                        Id3Frame(4, "TDRC", Text(3, "2017-05-12T10:00:00")), Id3Frame(4, "TALB", Text(3, "A"))})));
   EXPECT_EQ(Utf16Length(r.title), 255u);
   EXPECT_EQ(Utf16Length(r.artist), 170u);
   EXPECT_TEXT_EQ(r.year, U16("2017-05-12T10:00:"));  // 19 characters do not fit 18 units: cut to 17
   EXPECT_TEXT_EQ(r.album, U16("A"));
-  r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, "T")), Frame(4, "TDRC", Text(3, "2017-05-12T10:00Z"))})));
+  r = Parse(Id3Tag(4, 0, Cat({Id3Frame(4, "TIT2", Text(3, "T")), Id3Frame(4, "TDRC", Text(3, "2017-05-12T10:00Z"))})));
   EXPECT_TEXT_EQ(r.year, U16("2017-05-12T10:00Z"));  // 17 characters fit
 }
 
@@ -235,8 +208,9 @@ TEST(Id3v2, AnsiCodePageText) {
   if (TestAnsiCodePage() != 1251) {
     GTEST_SKIP() << "needs ANSI code page 1251 (Cyrillic); this process has " << TestAnsiCodePage();
   }
-  TrackInfoRecord r = Parse(Tag(3, 0, Cat({Frame(3, "TIT2", Text(0, "\xCF\xE5\xF1\xED\xFF")),
-                                           Frame(3, "TPE1", Text(0, "\xC3\xF0\xF3\xEF\xEF\xE0"))})));
+  TrackInfoRecord r = Parse(Id3Tag(3, 0,
+                                   Cat({Id3Frame(3, "TIT2", Text(0, "\xCF\xE5\xF1\xED\xFF")),
+                                        Id3Frame(3, "TPE1", Text(0, "\xC3\xF0\xF3\xEF\xEF\xE0"))})));
   EXPECT_TEXT_EQ(r.title, U16("\x041F\x0435\x0441\x043D\x044F"));
   EXPECT_TEXT_EQ(r.artist, U16("\x0413\x0440\x0443\x043F\x043F\x0430"));
 }
@@ -246,22 +220,23 @@ TEST(Id3v2, TagUnsynchronisation) {
   Bytes long_title = Cat({Text(0, "Title"), Bytes(250, 0)});
   ASSERT_EQ(long_title.size(), 256u);
   long_title.pop_back();
-  Bytes frames = Cat({Frame(3, "TIT2", long_title), Frame(3, "TPE1", {1, 0xFF, 0xFE, 0x41, 0, 0xE0, 0xFF}),
-                      Frame(3, "TALB", {3, 0xC3, 0xBF, 0xFF, 0xE0})});
-  Bytes tag = Tag(3, 0x80, Unsynchronise(frames));
+  Bytes frames = Cat({Id3Frame(3, "TIT2", long_title), Id3Frame(3, "TPE1", {1, 0xFF, 0xFE, 0x41, 0, 0xE0, 0xFF}),
+                      Id3Frame(3, "TALB", {3, 0xC3, 0xBF, 0xFF, 0xE0})});
+  Bytes tag = Id3Tag(3, 0x80, Unsynchronise(frames));
   ASSERT_NE(Unsynchronise(frames).size(), frames.size());
   TrackInfoRecord r = Parse(tag);
   EXPECT_TEXT_EQ(r.title, U16("Title"));
   EXPECT_TEXT_EQ(r.artist, U16("A\xFFE0"));
   EXPECT_EQ(r.album[0], 0xFF);  // "ÿ" then the malformed FF E0
   // Version 4 has no whole-tag step: each frame is flagged, its size counting the bytes as stored.
-  Bytes frames4 = Cat({Frame(4, "TPE1", Unsynchronise({1, 0xFF, 0xFE, 0x42, 0}), kUnsync4),
-                       Frame(4, "TIT2", Unsynchronise({3, 0x54, 0xFF}), kUnsync4)});
-  r = Parse(Tag(4, 0x80, frames4));
+  Bytes frames4 = Cat({Id3Frame(4, "TPE1", Unsynchronise({1, 0xFF, 0xFE, 0x42, 0}), kUnsync4),
+                       Id3Frame(4, "TIT2", Unsynchronise({3, 0x54, 0xFF}), kUnsync4)});
+  r = Parse(Id3Tag(4, 0x80, frames4));
   EXPECT_TEXT_EQ(r.title, U16("T\xFFFD"));
   EXPECT_TEXT_EQ(r.artist, U16("B"));
   // Version 2.2 has it, as version 3 does.
-  r = Parse(Tag(2, 0x80, Unsynchronise(Cat({Frame(2, "TP1", {1, 0xFF, 0xFE, 0x42, 0}), Frame(2, "TT2", Text(0, "T"))}))));
+  r = Parse(Id3Tag(
+      2, 0x80, Unsynchronise(Cat({Id3Frame(2, "TP1", {1, 0xFF, 0xFE, 0x42, 0}), Id3Frame(2, "TT2", Text(0, "T"))}))));
   EXPECT_TEXT_EQ(r.title, U16("T"));
   EXPECT_TEXT_EQ(r.artist, U16("B"));
 }
@@ -269,7 +244,7 @@ TEST(Id3v2, TagUnsynchronisation) {
 TEST(Id3v2, FrameUnsynchronisation) {
   // Version 4 flag 0x02: the frame's own data; its size counts the raw bytes.
   Bytes data = Unsynchronise({1, 0xFF, 0xFE, 0x41, 0, 0xFF, 0xFE});
-  TrackInfoRecord r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", data, 0x02), Frame(4, "TPE1", Text(3, "B"))})));
+  TrackInfoRecord r = Parse(Id3Tag(4, 0, Cat({Id3Frame(4, "TIT2", data, 0x02), Id3Frame(4, "TPE1", Text(3, "B"))})));
   EXPECT_TEXT_EQ(r.title, U16("A\xFEFF"));
   EXPECT_TEXT_EQ(r.artist, U16("B"));
   // A frame over 4 KiB: the private copy it is undone in holds all a value can need (here 1025 bytes).
@@ -277,11 +252,11 @@ TEST(Id3v2, FrameUnsynchronisation) {
   for (int i = 0; i < 511; ++i) wide.insert(wide.end(), {0x61, 0});
   wide.resize(5000, 0);
   EXPECT_EQ(Decode(Unsynchronise(wide), true), std::string(511, 'a'));
-  r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Unsynchronise(wide), kUnsync4), Frame(4, "TPE1", Text(3, "B"))})));
+  r = Parse(Id3Tag(4, 0, Cat({Id3Frame(4, "TIT2", Unsynchronise(wide), kUnsync4), Id3Frame(4, "TPE1", Text(3, "B"))})));
   EXPECT_EQ(Utf16Length(r.title), 255u);
   EXPECT_TEXT_EQ(r.artist, U16("B"));
   // Version 3 frames have no such flag: the bytes stay as they are.
-  r = Parse(Tag(3, 0, Frame(3, "TIT2", {3, 0x41, 0xFF, 0x00, 0x42}, 0x02)));
+  r = Parse(Id3Tag(3, 0, Id3Frame(3, "TIT2", {3, 0x41, 0xFF, 0x00, 0x42}, 0x02)));
   EXPECT_TEXT_EQ(r.title, U16("A\xFFFD"));
 }
 
@@ -298,21 +273,22 @@ TEST(Id3v2, RemoveUnsynchronisation) {
 
 TEST(Id3v2, Version22Frames) {
   // Three-character identifiers, 3-byte sizes, no flags; no year is taken.
-  Bytes frames = Cat({Frame(2, "TT2", Text(0, "Song")), Frame(2, "TP1", {1, 0xFF, 0xFE, 'B', 0, 'a', 0, 'n', 0, 'd', 0}),
-                      Frame(2, "TAL", Text(0, "Album")), Frame(2, "TYE", Text(0, "1999")), Bytes(12, 0)});
-  TrackInfoRecord r = Parse(Tag(2, 0, frames));
+  Bytes frames =
+      Cat({Id3Frame(2, "TT2", Text(0, "Song")), Id3Frame(2, "TP1", {1, 0xFF, 0xFE, 'B', 0, 'a', 0, 'n', 0, 'd', 0}),
+           Id3Frame(2, "TAL", Text(0, "Album")), Id3Frame(2, "TYE", Text(0, "1999")), Bytes(12, 0)});
+  TrackInfoRecord r = Parse(Id3Tag(2, 0, frames));
   EXPECT_TEXT_EQ(r.title, U16("Song"));
   EXPECT_TEXT_EQ(r.artist, U16("Band"));
   EXPECT_TEXT_EQ(r.album, U16("Album"));
   EXPECT_TEXT_EQ(r.year, U16(""));
   // Flag 0x40 marks a compressed tag, which nothing can read: neither its
   // bytes as frames nor what follows them read as an extended header.
-  EXPECT_TRUE(IsZero(Parse(Tag(2, 0x40, frames))));
-  EXPECT_TRUE(IsZero(Parse(Tag(2, 0x40, Cat({BigEndian(6), {0, 0}, BigEndian(0), frames})))));
+  EXPECT_TRUE(IsZero(Parse(Id3Tag(2, 0x40, frames))));
+  EXPECT_TRUE(IsZero(Parse(Id3Tag(2, 0x40, Cat({BigEndian(6), {0, 0}, BigEndian(0), frames})))));
   // A frame header cut by the tag end, a size past it: what came before stays.
-  Bytes title = Frame(2, "TT2", Text(0, "T"));
-  for (const Bytes &rest : {Cat({Str("TP1"), {0, 0}}), Frame(2, "TP1", Text(0, "B"), 0, 0xFFFFFF), Str("T")}) {
-    r = Parse(Tag(2, 0, Cat({title, rest})));
+  Bytes title = Id3Frame(2, "TT2", Text(0, "T"));
+  for (const Bytes &rest : {Cat({Str("TP1"), {0, 0}}), Id3Frame(2, "TP1", Text(0, "B"), 0, 0xFFFFFF), Str("T")}) {
+    r = Parse(Id3Tag(2, 0, Cat({title, rest})));
     EXPECT_TEXT_EQ(r.title, U16("T"));
     EXPECT_TEXT_EQ(r.artist, U16(""));
   }
@@ -322,63 +298,67 @@ TEST(Id3v2, Version4PlainFrameSizes) {
   // One widespread player wrote version 4 sizes plain: read syncsafe, a size
   // of 300 ends inside the frame's own text. Whether the tag ends, padding or
   // a frame follows, the plain reading is the one that lands there.
-  Bytes comment = Frame(3, "COMM", Cat({{3}, Str("eng"), {0}, Str(std::string(295, 'c'))}));
-  Bytes long_title = Frame(3, "TIT2", Text(3, std::string(299, 't')));
+  Bytes comment = Id3Frame(3, "COMM", Cat({{3}, Str("eng"), {0}, Str(std::string(295, 'c'))}));
+  Bytes long_title = Id3Frame(3, "TIT2", Text(3, std::string(299, 't')));
   // The tag end may leave just the four bytes of an identifier.
   const struct {
     Bytes after;
     Utf16String album;
-  } rows[] = {{Bytes(), U16("")}, {Bytes(20, 0), U16("")}, {Frame(4, "TALB", Text(3, "A")), U16("A")},
+  } rows[] = {{Bytes(), U16("")},
+              {Bytes(20, 0), U16("")},
+              {Id3Frame(4, "TALB", Text(3, "A")), U16("A")},
               {Str("TALB"), U16("")}};
   for (const auto &row : rows) {
-    TrackInfoRecord r = Parse(Tag(4, 0, Cat({comment, Frame(3, "TPE1", Text(3, "Band")), long_title, row.after})));
+    TrackInfoRecord r =
+        Parse(Id3Tag(4, 0, Cat({comment, Id3Frame(3, "TPE1", Text(3, "Band")), long_title, row.after})));
     EXPECT_EQ(Utf16Length(r.title), 255u) << row.after.size();
     EXPECT_TEXT_EQ(r.artist, U16("Band"));
     EXPECT_TEXT_EQ(r.album, row.album);
   }
   // Written syncsafe: that reading comes first, even where the plain one would land too (here in padding).
-  TrackInfoRecord r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, std::string(299, 't'))),
-                                           Frame(4, "TPE1", Text(3, "Band")), Bytes(600, 0)})));
+  TrackInfoRecord r = Parse(Id3Tag(
+      4, 0,
+      Cat({Id3Frame(4, "TIT2", Text(3, std::string(299, 't'))), Id3Frame(4, "TPE1", Text(3, "Band")), Bytes(600, 0)})));
   EXPECT_EQ(Utf16Length(r.title), 255u);
   EXPECT_TEXT_EQ(r.artist, U16("Band"));
 }
 
 TEST(Id3v2, ExtendedHeaders) {
-  Bytes frames = Cat({Frame(3, "TIT2", Text(0, "T")), Frame(3, "TYER", Text(0, "2001"))});
+  Bytes frames = Cat({Id3Frame(3, "TIT2", Text(0, "T")), Id3Frame(3, "TYER", Text(0, "2001"))});
   // Version 3: plain size without itself, two flag bytes, padding size; the frames end before the padding.
-  Bytes in_padding = Frame(3, "TPE1", Text(0, "Ghost"));
+  Bytes in_padding = Id3Frame(3, "TPE1", Text(0, "Ghost"));
   Bytes ext3 = Cat({BigEndian(6), {0, 0}, BigEndian((uint32_t)in_padding.size())});
-  TrackInfoRecord r = Parse(Tag(3, 0x40, Cat({ext3, frames, in_padding})));
+  TrackInfoRecord r = Parse(Id3Tag(3, 0x40, Cat({ext3, frames, in_padding})));
   EXPECT_TEXT_EQ(r.title, U16("T"));
   EXPECT_TEXT_EQ(r.year, U16("2001"));
   EXPECT_TEXT_EQ(r.artist, U16(""));
   // With a CRC (size 10) and no padding.
   Bytes ext3crc = Cat({BigEndian(10), {0x80, 0}, BigEndian(0), BigEndian(0x12345678)});
-  EXPECT_TEXT_EQ(Parse(Tag(3, 0x40, Cat({ext3crc, frames}))).title, U16("T"));
+  EXPECT_TEXT_EQ(Parse(Id3Tag(3, 0x40, Cat({ext3crc, frames}))).title, U16("T"));
   // Padding larger than the tag, an extended header past the end: no frames, no crash.
-  EXPECT_TRUE(IsZero(Parse(Tag(3, 0x40, Cat({Cat({BigEndian(6), {0, 0}, BigEndian(0xFFFFFFFF)}), frames})))));
-  EXPECT_TRUE(IsZero(Parse(Tag(3, 0x40, Cat({Cat({BigEndian(0xFFFFFFFF), {0, 0}, BigEndian(0)}), frames})))));
-  EXPECT_TRUE(IsZero(Parse(Tag(3, 0x40, {0, 0}))));
+  EXPECT_TRUE(IsZero(Parse(Id3Tag(3, 0x40, Cat({Cat({BigEndian(6), {0, 0}, BigEndian(0xFFFFFFFF)}), frames})))));
+  EXPECT_TRUE(IsZero(Parse(Id3Tag(3, 0x40, Cat({Cat({BigEndian(0xFFFFFFFF), {0, 0}, BigEndian(0)}), frames})))));
+  EXPECT_TRUE(IsZero(Parse(Id3Tag(3, 0x40, {0, 0}))));
 
   // Version 4: a syncsafe size that counts the whole extended header; the padding is not named.
-  Bytes frames4 = Cat({Frame(4, "TIT2", Text(3, "T4")), Bytes(30, 0)});
+  Bytes frames4 = Cat({Id3Frame(4, "TIT2", Text(3, "T4")), Bytes(30, 0)});
   Bytes ext4 = Cat({Syncsafe(6), {1, 0}});
-  EXPECT_TEXT_EQ(Parse(Tag(4, 0x40, Cat({ext4, frames4}))).title, U16("T4"));
+  EXPECT_TEXT_EQ(Parse(Id3Tag(4, 0x40, Cat({ext4, frames4}))).title, U16("T4"));
   Bytes ext4crc = Cat({Syncsafe(12), {1, 0x20, 5, 1, 2, 3, 4, 5}});
-  EXPECT_TEXT_EQ(Parse(Tag(4, 0x40, Cat({ext4crc, frames4}))).title, U16("T4"));
-  EXPECT_TRUE(IsZero(Parse(Tag(4, 0x40, Cat({Syncsafe(0x0FFFFFFF), {1, 0}, frames4})))));
+  EXPECT_TEXT_EQ(Parse(Id3Tag(4, 0x40, Cat({ext4crc, frames4}))).title, U16("T4"));
+  EXPECT_TRUE(IsZero(Parse(Id3Tag(4, 0x40, Cat({Syncsafe(0x0FFFFFFF), {1, 0}, frames4})))));
 
   // Unsynchronised, with the padding counted after unsynchronisation.
-  Bytes body = Cat({ext3, Frame(3, "TIT2", {1, 0xFF, 0xFE, 0x55, 0}), in_padding});
-  r = Parse(Tag(3, 0xC0, Unsynchronise(body)));
+  Bytes body = Cat({ext3, Id3Frame(3, "TIT2", {1, 0xFF, 0xFE, 0x55, 0}), in_padding});
+  r = Parse(Id3Tag(3, 0xC0, Unsynchronise(body)));
   EXPECT_TEXT_EQ(r.title, U16("U"));
   EXPECT_TEXT_EQ(r.artist, U16(""));
   // A private copy that ends between the FF and the 00 of a pair, or right
   // after them: the tag end counts the pair as one byte either way, so
   // padding that reaches one byte into the artist frame keeps it out.
-  Bytes tail = Cat({Frame(3, "TIT2", Text(0, "T")), Frame(3, "TPE1", Text(0, "B")), {0, 0, 0xFF, 0, 0, 0}});
+  Bytes tail = Cat({Id3Frame(3, "TIT2", Text(0, "T")), Id3Frame(3, "TPE1", Text(0, "B")), {0, 0, 0xFF, 0, 0, 0}});
   for (uint32_t padding : {6u, 7u}) {
-    Bytes raw = Tag(3, 0xC0, Unsynchronise(Cat({Cat({BigEndian(6), {0, 0}, BigEndian(padding)}), tail})));
+    Bytes raw = Id3Tag(3, 0xC0, Unsynchronise(Cat({Cat({BigEndian(6), {0, 0}, BigEndian(padding)}), tail})));
     size_t straddle = raw.size() - kId3HeaderBytes - 4;  // the copy keeps the FF, not its 00
     ASSERT_EQ(raw[kId3HeaderBytes + straddle - 1], 0xFF);
     ASSERT_EQ(raw[kId3HeaderBytes + straddle], 0x00);
@@ -391,26 +371,27 @@ TEST(Id3v2, ExtendedHeaders) {
 }
 
 TEST(Id3v2, WalkStopsAtPaddingAndAtFramesPastTheEnd) {
-  Bytes title = Frame(3, "TIT2", Text(0, "T"));
+  Bytes title = Id3Frame(3, "TIT2", Text(0, "T"));
   // Padding: a zero where an identifier would start.
-  EXPECT_TEXT_EQ(Parse(Tag(3, 0, Cat({title, Bytes(10, 0), Frame(3, "TPE1", Text(0, "B"))}))).artist, U16(""));
+  EXPECT_TEXT_EQ(Parse(Id3Tag(3, 0, Cat({title, Bytes(10, 0), Id3Frame(3, "TPE1", Text(0, "B"))}))).artist, U16(""));
   // Sizes reaching past the tag end, up to all ones; values found before stay.
   // 19: one byte past the end (the frame's own 6 bytes and the 12 of the TALB frame).
   for (uint32_t size : {19u, 1000u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
-    TrackInfoRecord r = Parse(Tag(3, 0, Cat({title, Frame(3, "TPE1", Text(0, "Bands"), 0, size),
-                                            Frame(3, "TALB", Text(0, "A"))})));
+    TrackInfoRecord r = Parse(
+        Id3Tag(3, 0, Cat({title, Id3Frame(3, "TPE1", Text(0, "Bands"), 0, size), Id3Frame(3, "TALB", Text(0, "A"))})));
     EXPECT_TEXT_EQ(r.title, U16("T")) << size;
     EXPECT_TEXT_EQ(r.album, U16("")) << size;
   }
-  TrackInfoRecord r = Parse(Tag(4, 0, Cat({Frame(4, "TIT2", Text(3, "T")), Cat({Str("TPE1"), {0xFF, 0xFF, 0xFF, 0xFF, 0, 0}})})));
+  TrackInfoRecord r =
+      Parse(Id3Tag(4, 0, Cat({Id3Frame(4, "TIT2", Text(3, "T")), Cat({Str("TPE1"), {0xFF, 0xFF, 0xFF, 0xFF, 0, 0}})})));
   EXPECT_TEXT_EQ(r.title, U16("T"));
   // A frame ending exactly at the tag end is read; a header cut by the end is not.
-  EXPECT_TEXT_EQ(Parse(Tag(3, 0, title)).title, U16("T"));
-  EXPECT_TEXT_EQ(Parse(Tag(3, 0, Cat({title, Str("TPE1")}))).title, U16("T"));
+  EXPECT_TEXT_EQ(Parse(Id3Tag(3, 0, title)).title, U16("T"));
+  EXPECT_TEXT_EQ(Parse(Id3Tag(3, 0, Cat({title, Str("TPE1")}))).title, U16("T"));
 }
 
 TEST(Id3v2, ReadsStayInsideTheBlockAndTheDeclaredSize) {
-  Bytes tag = Tag(3, 0, Cat({Frame(3, "TIT2", Text(0, "T")), Frame(3, "TPE1", Text(0, "Band"))}));
+  Bytes tag = Id3Tag(3, 0, Cat({Id3Frame(3, "TIT2", Text(0, "T")), Id3Frame(3, "TPE1", Text(0, "Band"))}));
   // The block is shorter than the tag says: the frame cut by the block's end is not read.
   TrackInfoRecord r;
   ParseId3v2Tag(&r, tag.data(), tag.size() - 1);
@@ -424,9 +405,9 @@ TEST(Id3v2, ReadsStayInsideTheBlockAndTheDeclaredSize) {
   EXPECT_TEXT_EQ(r.title, U16("T"));
   EXPECT_TEXT_EQ(r.artist, U16(""));
   // A declared size of 2 MiB or more, which the first size byte carries: the frame after the tag is not read.
-  Bytes big = Tag(3, 0, Cat({Frame(3, "TIT2", Text(0, "T")), Frame(3, "PRIV", Bytes(2 << 20, 0x20))}));
+  Bytes big = Id3Tag(3, 0, Cat({Id3Frame(3, "TIT2", Text(0, "T")), Id3Frame(3, "PRIV", Bytes(2 << 20, 0x20))}));
   ASSERT_NE(big[6], 0);
-  Bytes block = Cat({big, Frame(3, "TPE1", Text(0, "Ghost"))});
+  Bytes block = Cat({big, Id3Frame(3, "TPE1", Text(0, "Ghost"))});
   EXPECT_EQ(Id3v2TagBytes(block.data()), big.size());
   r = Parse(block);
   EXPECT_TEXT_EQ(r.title, U16("T"));
@@ -445,28 +426,29 @@ TEST(Id3v2, ReadsStayInsideTheBlockAndTheDeclaredSize) {
 TEST(Id3v2, ManyTinyFrames) {
   Bytes body;
   for (int i = 0; i < 20000; ++i) {
-    Bytes f = Frame(3, "TXXX", {});
+    Bytes f = Id3Frame(3, "TXXX", {});
     body.insert(body.end(), f.begin(), f.end());
   }
-  Bytes title = Frame(3, "TIT2", Text(0, "Last"));
+  Bytes title = Id3Frame(3, "TIT2", Text(0, "Last"));
   body.insert(body.end(), title.begin(), title.end());
-  EXPECT_TEXT_EQ(Parse(Tag(3, 0, body)).title, U16("Last"));
-  EXPECT_TEXT_EQ(Parse(Tag(3, 0x80, body)).title, U16("Last"));
+  EXPECT_TEXT_EQ(Parse(Id3Tag(3, 0, body)).title, U16("Last"));
+  EXPECT_TEXT_EQ(Parse(Id3Tag(3, 0x80, body)).title, U16("Last"));
   // A walk reads at most kId3MaxFrames frames: a title behind that many is not reached.
   for (int before : {(int)kId3MaxFrames - 1, (int)kId3MaxFrames}) {
     Bytes many;
     many.reserve((size_t)before * 10 + title.size());
     for (int i = 0; i < before; ++i) many.insert(many.end(), body.begin(), body.begin() + 10);
     many.insert(many.end(), title.begin(), title.end());
-    EXPECT_TEXT_EQ(Parse(Tag(3, 0, many)).title, before < kId3MaxFrames ? U16("Last") : U16("")) << before;
+    EXPECT_TEXT_EQ(Parse(Id3Tag(3, 0, many)).title, before < kId3MaxFrames ? U16("Last") : U16("")) << before;
   }
 }
 
 TEST(Id3v2, LargeUnsynchronisedTag) {
   // The title behind a cover of several MiB: the private copy holds the whole tag.
   Bytes picture(3 << 20, 0xFF);
-  Bytes tag = Tag(3, 0x80, Unsynchronise(Cat({Frame(3, "TPE1", Text(0, "Band")), Frame(3, "APIC", picture),
-                                              Frame(3, "TIT2", Text(0, "Behind the cover"))})));
+  Bytes tag = Id3Tag(3, 0x80,
+                     Unsynchronise(Cat({Id3Frame(3, "TPE1", Text(0, "Band")), Id3Frame(3, "APIC", picture),
+                                        Id3Frame(3, "TIT2", Text(0, "Behind the cover"))})));
   TrackInfoRecord r = Parse(tag);
   EXPECT_TEXT_EQ(r.title, U16("Behind the cover"));
   EXPECT_TEXT_EQ(r.artist, U16("Band"));
