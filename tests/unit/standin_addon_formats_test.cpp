@@ -95,36 +95,12 @@ Bytes Mp4(const Bytes &traks, bool moov_last = false) {
   return moov_last ? Boxes({ftyp, mdat, moov}) : Boxes({ftyp, moov, mdat});
 }
 
-TEST(StandinMp4, AacShapeAndLengthLessPriming) {
+// AAC in a file with a video track first, the sound track's edit list
+// skipping 1024 frames of priming; the movie box before or after the media data.
+Bytes AacFile(bool moov_last) {
   Bytes video = Trak("vide", 90000, 9000000, Box("avc1", Bytes(80, 0)));
   Bytes sound = Trak("soun", 44100, 111616, SoundEntry("mp4a", 2, 16, 44100, Box("esds", Bytes(30, 0))), 1024);
-  for (bool moov_last : {false, true}) {
-    StreamFacts f;
-    ASSERT_TRUE(OpenBytes(OpenMp4Aac, Mp4(Boxes({video, sound}), moov_last), &f));
-    EXPECT_EQ(f.format, (uint32_t)kFormatMp4Aac);
-    EXPECT_EQ(f.freq, 44100u);
-    EXPECT_EQ(f.chans, 2u);
-    EXPECT_EQ(f.origres, 0u);
-    EXPECT_TRUE(f.length_known);
-    EXPECT_EQ(f.frames, 111616u - 1024);
-    ReleaseStreamFacts(&f);
-    EXPECT_FALSE(OpenBytes(OpenMp4Alac, Mp4(Boxes({video, sound}), moov_last), &f));  // the other add-on's codec
-  }
-}
-
-TEST(StandinMp4, AlacRateFromItsConfiguration) {
-  Bytes entry = SoundEntry("alac", 2, 16, 192000, AlacCookie(24, 2, 192000));
-  StreamFacts f;
-  ASSERT_TRUE(OpenBytes(OpenMp4Alac, Mp4(Trak("soun", 192000, 960000, entry)), &f));
-  EXPECT_EQ(f.format, (uint32_t)kFormatMp4Alac);
-  EXPECT_EQ(f.freq, 192000u);
-  EXPECT_EQ(f.origres, 24u);
-  EXPECT_EQ(f.frames, 960000u);
-  ReleaseStreamFacts(&f);
-  // A media time scale other than the rate is converted.
-  ASSERT_TRUE(OpenBytes(OpenMp4Alac, Mp4(Trak("soun", 1000, 5000, SoundEntry("alac", 1, 16, 48000, Bytes()))), &f));
-  EXPECT_EQ(f.frames, 240000u);
-  ReleaseStreamFacts(&f);
+  return Mp4(Boxes({video, sound}), moov_last);
 }
 
 // An ilst item: the atom of its type holding one data atom of the type code.
@@ -197,26 +173,6 @@ Bytes AdtsFrame(uint32_t rate_index, uint32_t chans, uint32_t size) {
   return f;
 }
 
-TEST(StandinAdts, FramesCounted) {
-  Bytes file = Id3v2Title("Radio");
-  for (int i = 0; i < 40; ++i) Put(file, AdtsFrame(4, 2, 200 + i));
-  StreamFacts f;
-  ASSERT_TRUE(OpenBytes(OpenAdts, file, &f));
-  EXPECT_EQ(f.freq, 44100u);
-  EXPECT_EQ(f.chans, 2u);
-  EXPECT_EQ(f.origres, 0u);
-  EXPECT_EQ(f.frames, 40u * 1024);
-  EXPECT_NE(f.tags[kTagId3v2].data, nullptr);
-  ReleaseStreamFacts(&f);
-  Bytes mp3_like = {0xFF, 0xFB, 0x90, 0x00};
-  mp3_like.resize(2000, 0);
-  EXPECT_FALSE(OpenBytes(OpenAdts, mp3_like, &f));
-  Bytes lone = AdtsFrame(4, 2, 300);
-  Put(lone, Bytes(500, 0x33));
-  EXPECT_FALSE(OpenBytes(OpenAdts, lone, &f));
-  OpenEveryPrefix(OpenAdts, Boxes({AdtsFrame(3, 1, 20), AdtsFrame(3, 1, 9), AdtsFrame(3, 1, 7)}));
-}
-
 Bytes MonkeysAudio(uint32_t version, uint32_t blocks_per_frame, uint32_t final_blocks, uint32_t frames, uint16_t bits,
                    uint16_t chans, uint32_t rate) {
   Bytes b;
@@ -238,20 +194,8 @@ Bytes MonkeysAudio(uint32_t version, uint32_t blocks_per_frame, uint32_t final_b
   return b;
 }
 
-TEST(StandinMonkeysAudio, FramesAndFinalFrame) {
-  Bytes file = MonkeysAudio(3990, 73728 * 4, 1000, 3, 24, 2, 96000);
-  Put(file, ApeTag({{"Title", "Mac"}}));
-  StreamFacts f;
-  ASSERT_TRUE(OpenBytes(OpenMonkeysAudio, file, &f));
-  EXPECT_EQ(f.format, (uint32_t)kFormatMonkeysAudio);
-  EXPECT_EQ(f.freq, 96000u);
-  EXPECT_EQ(f.chans, 2u);
-  EXPECT_EQ(f.origres, 24u);
-  EXPECT_EQ(f.frames, 2u * 73728 * 4 + 1000);
-  EXPECT_EQ(ListEntries(f.tags[kTagApe]), (std::vector<std::string>{"Title=Mac"}));
-  ReleaseStreamFacts(&f);
-
-  // Old header: 16-bit mono, 73728 blocks a frame before version 3950.
+// Old header: 16-bit mono, 73728 blocks a frame before version 3950.
+Bytes OldMonkeysAudio() {
   Bytes old;
   Put(old, "MAC ");
   Le(old, 3900, 2);
@@ -263,10 +207,7 @@ TEST(StandinMonkeysAudio, FramesAndFinalFrame) {
   Le(old, 0, 4);
   Le(old, 2, 4);
   Le(old, 5, 4);
-  ASSERT_TRUE(OpenBytes(OpenMonkeysAudio, old, &f));
-  EXPECT_EQ(f.frames, 73728u + 5);
-  EXPECT_EQ(f.origres, 16u);
-  ReleaseStreamFacts(&f);
+  return old;
 }
 
 TEST(StandinMonkeysAudio, BadHeadersFail) {
@@ -349,27 +290,66 @@ Bytes Asf(uint32_t rate, uint16_t chans, uint64_t duration_100ns, uint64_t prero
   return header;
 }
 
-TEST(StandinAsf, ShapeLengthAndDescriptions) {
-  StreamFacts f;
-  // A header of many megabytes (cover art in one of its objects) opens too.
-  for (size_t other : {(size_t)0, (size_t)6 * 1024 * 1024}) {
-    ASSERT_TRUE(OpenBytes(OpenAsf, Asf(44100, 2, 25000000 + 30000000, 3000, "Caf\xC3\xA9",
-                                       {{"WM/AlbumTitle", "Album"}, {"WM/Year", "2020"}}, other),
-                          &f));
-    EXPECT_EQ(f.format, (uint32_t)kFormatWma);
-    EXPECT_EQ(f.freq, 44100u);
-    EXPECT_EQ(f.chans, 2u);
-    EXPECT_EQ(f.origres, 0u);
-    EXPECT_TRUE(f.length_known);
-    EXPECT_EQ(f.frames, 44100u * 5 / 2);  // play duration 5.5 s less 3 s of preroll
-    EXPECT_EQ(ListEntries(f.tags[kTagWma]),
-              (std::vector<std::string>{"Title=Caf\xC3\xA9", "Author=Band", "WM/AlbumTitle=Album", "WM/Year=2020"}));
-    ReleaseStreamFacts(&f);
-  }
-  Bytes other = Asf(8000, 1, 10000000, 0, "T", {});
-  other[0] ^= 1;  // not an ASF header
-  EXPECT_FALSE(OpenBytes(OpenAsf, other, &f));
-  OpenEveryPrefix(OpenAsf, Asf(8000, 1, 10000000, 0, "T", {{"WM/Year", "1"}}));
+Bytes AdtsFile() {
+  Bytes file = Id3v2Title("Radio");
+  for (int i = 0; i < 40; ++i) Put(file, AdtsFrame(4, 2, 200 + i));
+  return file;
 }
+
+Bytes Mp3Like() {
+  Bytes b = {0xFF, 0xFB, 0x90, 0x00};
+  b.resize(2000, 0);
+  return b;
+}
+
+// An ASF file: play duration 5.5 s less 3 s of preroll; the zero-GUID object
+// before the others holds `other` bytes.
+Bytes CafeAsf(size_t other) {
+  return Asf(44100, 2, 25000000 + 30000000, 3000, "Caf\xC3\xA9", {{"WM/AlbumTitle", "Album"}, {"WM/Year", "2020"}},
+             other);
+}
+
+const std::vector<std::string> kCafeWords = {"Title=Caf\xC3\xA9", "Author=Band", "WM/AlbumTitle=Album",
+                                             "WM/Year=2020"};
+
+Bytes NotAsf() {
+  Bytes other = Asf(8000, 1, 10000000, 0, "T", {});
+  other[0] ^= 1;
+  return other;
+}
+
+const FormatCase kAddonCases[] = {
+    {"Mp4AacShapeAndLengthLessPriming",
+     OpenMp4Aac,
+     {{AacFile(false), kFormatMp4Aac, 44100, 2, 0, true, 111616u - 1024},
+      {AacFile(true), kFormatMp4Aac, 44100, 2, 0, true, 111616u - 1024}}},
+    // The rate from the codec's configuration; a media time scale other than the rate is converted. The other
+    // add-on's codec is refused.
+    {"Mp4AlacRateFromItsConfiguration",
+     OpenMp4Alac,
+     {{Mp4(Trak("soun", 192000, 960000, SoundEntry("alac", 2, 16, 192000, AlacCookie(24, 2, 192000)))),
+       kFormatMp4Alac, 192000, 2, 24, true, 960000},
+      {Mp4(Trak("soun", 1000, 5000, SoundEntry("alac", 1, 16, 48000, Bytes()))), kFormatMp4Alac, 48000, 1, 16, true,
+       240000}},
+     {AacFile(false), AacFile(true)}},
+    {"AdtsFramesCounted",
+     OpenAdts,
+     {{AdtsFile(), kFormatAdts, 44100, 2, 0, true, 40u * 1024, kTagId3v2}},
+     {Mp3Like(), Cat({AdtsFrame(4, 2, 300), Bytes(500, 0x33)})},
+     Boxes({AdtsFrame(3, 1, 20), AdtsFrame(3, 1, 9), AdtsFrame(3, 1, 7)})},
+    {"MonkeysAudioFramesAndFinalFrame",
+     OpenMonkeysAudio,
+     {{Cat({MonkeysAudio(3990, 73728 * 4, 1000, 3, 24, 2, 96000), ApeTag({{"Title", "Mac"}})}), kFormatMonkeysAudio,
+       96000, 2, 24, true, 2u * 73728 * 4 + 1000, kTagApe, {"Title=Mac"}},
+      {OldMonkeysAudio(), kFormatMonkeysAudio, 44100, 1, 16, true, 73728u + 5}}},
+    // A header of many megabytes (cover art in one of its objects) opens too.
+    {"AsfShapeLengthAndDescriptions",
+     OpenAsf,
+     {{CafeAsf(0), kFormatWma, 44100, 2, 0, true, 44100u * 5 / 2, kTagWma, kCafeWords},
+      {CafeAsf(6 * 1024 * 1024), kFormatWma, 44100, 2, 0, true, 44100u * 5 / 2, kTagWma, kCafeWords}},
+     {NotAsf()},
+     Asf(8000, 1, 10000000, 0, "T", {{"WM/Year", "1"}})},
+};
+INSTANTIATE_TEST_SUITE_P(Addon, StandinFormat, ::testing::ValuesIn(kAddonCases), FormatCaseName);
 
 }  // namespace

@@ -23,6 +23,20 @@ Bytes Frames(int n) {
   return b;
 }
 
+// A Xing frame counting 100 frames, with a LAME header's delay and padding,
+// then three plain frames.
+Bytes XingFile() {
+  Bytes xing = Frame();
+  memcpy(xing.data() + 36, "Xing", 4);
+  xing[43] = 1;  // flags: frame count
+  xing[44] = 0, xing[45] = 0, xing[46] = 0, xing[47] = 100;
+  memcpy(xing.data() + 48, "LAME3.100", 9);
+  uint32_t dp = (576u << 12) | 1000u;
+  xing[48 + 21] = (uint8_t)(dp >> 16), xing[48 + 22] = (uint8_t)(dp >> 8), xing[48 + 23] = (uint8_t)dp;
+  Put(xing, Frames(3));
+  return xing;
+}
+
 TEST(StandinMpegHeader, DecodesLayersVersionsAndSizes) {
   MpegHeader h;
   ASSERT_TRUE(ParseMpegHeader(kStereoHeader, &h));
@@ -50,27 +64,6 @@ TEST(StandinMpegHeader, DecodesLayersVersionsAndSizes) {
                             {0xFF, 0xEB, 0x90, 0x00},   // version 1 (reserved)
                             {0xFE, 0xFB, 0x90, 0x00}};  // no sync
   for (const auto &b : bad) EXPECT_FALSE(ParseMpegHeader(b, &h));
-}
-
-TEST(StandinMp3, XingFrameCountWithLameDelayAndPadding) {
-  Bytes xing = Frame();
-  memcpy(xing.data() + 36, "Xing", 4);
-  xing[43] = 1;  // flags: frame count
-  xing[44] = 0, xing[45] = 0, xing[46] = 0, xing[47] = 100;
-  memcpy(xing.data() + 48, "LAME3.100", 9);
-  uint32_t dp = (576u << 12) | 1000u;
-  xing[48 + 21] = (uint8_t)(dp >> 16), xing[48 + 22] = (uint8_t)(dp >> 8), xing[48 + 23] = (uint8_t)dp;
-  Bytes file = xing;
-  Put(file, Frames(3));
-  StreamFacts f;
-  ASSERT_TRUE(OpenBytes(OpenMp3, file, &f));
-  EXPECT_EQ(f.format, (uint32_t)kFormatMp3);
-  EXPECT_EQ(f.freq, 44100u);
-  EXPECT_EQ(f.chans, 2u);
-  EXPECT_EQ(f.origres, 0u);
-  EXPECT_TRUE(f.length_known);
-  EXPECT_EQ(f.frames, 100u * 1152 - 576 - 1000);
-  ReleaseStreamFacts(&f);
 }
 
 TEST(StandinMp3, VbriFrameCount) {
@@ -183,20 +176,6 @@ Bytes OggFile(uint64_t last_granule, const Bytes &comments, uint32_t serial = 7)
   return file;
 }
 
-TEST(StandinOggVorbis, ShapeCommentsAndLastGranule) {
-  StreamFacts f;
-  ASSERT_TRUE(OpenBytes(OpenOggVorbis, OggFile(123457, VorbisCommentPacket({"TITLE=Song", "ARTIST=Band"})), &f));
-  EXPECT_EQ(f.format, (uint32_t)kFormatOggVorbis);
-  EXPECT_EQ(f.freq, 44100u);
-  EXPECT_EQ(f.chans, 2u);
-  EXPECT_EQ(f.origres, 0u);
-  EXPECT_TRUE(f.length_known);
-  EXPECT_EQ(f.frames, 123457u);
-  EXPECT_EQ(ListEntries(f.tags[kTagVorbis]), (std::vector<std::string>{"TITLE=Song", "ARTIST=Band"}));
-  EXPECT_EQ(f.tags[kTagApe].data, nullptr);
-  ReleaseStreamFacts(&f);
-}
-
 TEST(StandinOggVorbis, CommentPacketAcrossPagesAndOtherStreams) {
   std::string big(700, 'x');
   Bytes comments = VorbisCommentPacket({"TITLE=" + big});
@@ -274,20 +253,6 @@ Bytes FlacFile(const Bytes &info, const std::vector<std::string> &comments, bool
   return file;
 }
 
-TEST(StandinFlac, StreamInfoExactWith36BitCount) {
-  StreamFacts f;
-  ASSERT_TRUE(OpenBytes(OpenFlac, FlacFile(StreamInfo(96000, 6, 24, 0x923456789ull, false), {"TITLE=T"}, false), &f));
-  EXPECT_EQ(f.format, (uint32_t)kFormatFlac);
-  EXPECT_EQ(f.freq, 96000u);
-  EXPECT_EQ(f.chans, 6u);
-  EXPECT_EQ(f.origres, 24u);
-  EXPECT_TRUE(f.length_known);
-  EXPECT_EQ(f.frames, 0x923456789ull);
-  EXPECT_EQ(ListEntries(f.tags[kTagVorbis]), (std::vector<std::string>{"TITLE=T"}));
-  EXPECT_EQ(f.tags[kTagId3v2].data, nullptr);
-  ReleaseStreamFacts(&f);
-}
-
 TEST(StandinFlac, LeadingId3v2SkippedAndHandedOut) {
   StreamFacts f;
   ASSERT_TRUE(OpenBytes(OpenFlac, FlacFile(StreamInfo(44100, 2, 16, 1234, false), {"ARTIST=A"}, true), &f));
@@ -325,26 +290,6 @@ TEST(StandinFlac, UnknownCountAndBadStreamInfo) {
 // --- WavPack ---
 
 const uint32_t k16BitStereo44k = 1u | (9u << 23);
-
-TEST(StandinWavPack, TotalSamplesAndShape) {
-  Bytes file = WavPackBlock(k16BitStereo44k, 441000, 0, 22050, Bytes(16, 0));
-  Put(file, ApeTag({{"Title", "Wv"}}));
-  StreamFacts f;
-  ASSERT_TRUE(OpenBytes(OpenWavPack, file, &f));
-  EXPECT_EQ(f.format, (uint32_t)kFormatWavPack);
-  EXPECT_EQ(f.freq, 44100u);
-  EXPECT_EQ(f.chans, 2u);
-  EXPECT_EQ(f.origres, 16u);
-  EXPECT_EQ(f.frames, 441000u);
-  EXPECT_EQ(ListEntries(f.tags[kTagApe]), (std::vector<std::string>{"Title=Wv"}));
-  ReleaseStreamFacts(&f);
-
-  ASSERT_TRUE(OpenBytes(OpenWavPack, WavPackBlock(2u | 4u | (13u << 23), 10, 0, 10, Bytes()), &f));
-  EXPECT_EQ(f.chans, 1u);
-  EXPECT_EQ(f.freq, 96000u);
-  EXPECT_EQ(f.origres, 24u);
-  ReleaseStreamFacts(&f);
-}
 
 TEST(StandinWavPack, MetadataGivesOddRateAndChannelCount) {
   Bytes meta;
@@ -401,24 +346,6 @@ Bytes Dsf(uint32_t chans, uint32_t rate, uint64_t samples, uint64_t data_bytes, 
   return file;
 }
 
-TEST(StandinDsd, DsfShapeAndCountCutToTheAudioPresent) {
-  StreamFacts f;
-  ASSERT_TRUE(OpenBytes(OpenDsf, Dsf(2, 2822400, 30000, 8192), &f));
-  EXPECT_EQ(f.format, (uint32_t)kFormatDsf);
-  EXPECT_EQ(f.freq, 2822400u);
-  EXPECT_EQ(f.chans, 2u);
-  EXPECT_EQ(f.origres, 1u);
-  EXPECT_EQ(f.frames, 30000u);
-  ReleaseStreamFacts(&f);
-  ASSERT_TRUE(OpenBytes(OpenDsf, Dsf(2, 2822400, 0xFFFFFFFFFFFFFFFFull, 8192), &f));
-  EXPECT_EQ(f.frames, 8192u / 2 * 8);
-  ReleaseStreamFacts(&f);
-  EXPECT_FALSE(OpenBytes(OpenDsf, Dsf(0, 2822400, 10, 64), &f));
-  EXPECT_FALSE(OpenBytes(OpenDsf, Dsf(2, 0, 10, 64), &f));
-  EXPECT_FALSE(OpenBytes(OpenDsf, Dsf(2, 2822400, 10, 64, 0xFFFFFFFFFFFFFFF0ull), &f));
-  OpenEveryPrefix(OpenDsf, Dsf(1, 5644800, 100, 64));
-}
-
 Bytes Dff(uint16_t chans, uint32_t rate, size_t data_bytes, const char *compression = "DSD ") {
   Bytes fs, chnl, cmpr, prop;
   Be(fs, rate, 4);
@@ -437,18 +364,39 @@ Bytes Dff(uint16_t chans, uint32_t rate, size_t data_bytes, const char *compress
   return IffChunk("FRM8", body, kDsdiffChunks);
 }
 
-TEST(StandinDsd, DsdiffShapeAndFrames) {
-  StreamFacts f;
-  ASSERT_TRUE(OpenBytes(OpenDff, Dff(2, 2822400, 1000), &f));
-  EXPECT_EQ(f.format, (uint32_t)kFormatDff);
-  EXPECT_EQ(f.freq, 2822400u);
-  EXPECT_EQ(f.chans, 2u);
-  EXPECT_EQ(f.origres, 1u);
-  EXPECT_EQ(f.frames, 4000u);
-  ReleaseStreamFacts(&f);
-  EXPECT_FALSE(OpenBytes(OpenDff, Dff(2, 2822400, 100, "DST "), &f));
-  EXPECT_FALSE(OpenBytes(OpenDff, Dff(0, 2822400, 100), &f));
-  OpenEveryPrefix(OpenDff, Dff(2, 2822400, 16));
-}
+const uint64_t kUnknownDsfCount = 0xFFFFFFFFFFFFFFFFull;
+
+const FormatCase kCompressedCases[] = {
+    {"Mp3XingFrameCountWithLameDelayAndPadding",
+     OpenMp3,
+     {{XingFile(), kFormatMp3, 44100, 2, 0, true, 100u * 1152 - 576 - 1000}}},
+    {"OggVorbisShapeCommentsAndLastGranule",
+     OpenOggVorbis,
+     {{OggFile(123457, VorbisCommentPacket({"TITLE=Song", "ARTIST=Band"})), kFormatOggVorbis, 44100, 2, 0, true,
+       123457, kTagVorbis, {"TITLE=Song", "ARTIST=Band"}}}},
+    {"FlacStreamInfoExactWith36BitCount",
+     OpenFlac,
+     {{FlacFile(StreamInfo(96000, 6, 24, 0x923456789ull, false), {"TITLE=T"}, false), kFormatFlac, 96000, 6, 24, true,
+       0x923456789ull, kTagVorbis, {"TITLE=T"}}}},
+    // 16-bit stereo at 44.1 kHz with an APE tag; then 24-bit mono at 96 kHz from the flags alone.
+    {"WavPackTotalSamplesAndShape",
+     OpenWavPack,
+     {{Cat({WavPackBlock(k16BitStereo44k, 441000, 0, 22050, Bytes(16, 0)), ApeTag({{"Title", "Wv"}})}), kFormatWavPack,
+       44100, 2, 16, true, 441000, kTagApe, {"Title=Wv"}},
+      {WavPackBlock(2u | 4u | (13u << 23), 10, 0, 10, Bytes()), kFormatWavPack, 96000, 1, 24, true, 10}}},
+    // A sample count past the audio present is cut to it.
+    {"DsfShapeAndCountCutToTheAudioPresent",
+     OpenDsf,
+     {{Dsf(2, 2822400, 30000, 8192), kFormatDsf, 2822400, 2, 1, true, 30000},
+      {Dsf(2, 2822400, kUnknownDsfCount, 8192), kFormatDsf, 2822400, 2, 1, true, 8192u / 2 * 8}},
+     {Dsf(0, 2822400, 10, 64), Dsf(2, 0, 10, 64), Dsf(2, 2822400, 10, 64, 0xFFFFFFFFFFFFFFF0ull)},
+     Dsf(1, 5644800, 100, 64)},
+    {"DsdiffShapeAndFrames",
+     OpenDff,
+     {{Dff(2, 2822400, 1000), kFormatDff, 2822400, 2, 1, true, 4000}},
+     {Dff(2, 2822400, 100, "DST "), Dff(0, 2822400, 100)},
+     Dff(2, 2822400, 16)},
+};
+INSTANTIATE_TEST_SUITE_P(Compressed, StandinFormat, ::testing::ValuesIn(kCompressedCases), FormatCaseName);
 
 }  // namespace

@@ -7,17 +7,34 @@
 
 namespace {
 
-TEST(StandinWav, PcmShapeAndExactFrames) {
-  Bytes wav = Riff({IffChunk("fmt ", Fmt(1, 2, 44100, 16)), IffChunk("data", Bytes(4 * 1001, 0))});
-  StreamFacts f;
-  ASSERT_TRUE(OpenBytes(OpenWav, wav, &f));
-  EXPECT_EQ(f.format, (uint32_t)kFormatWav);
-  EXPECT_EQ(f.freq, 44100u);
-  EXPECT_EQ(f.chans, 2u);
-  EXPECT_EQ(f.origres, 16u);
-  EXPECT_TRUE(f.length_known);
-  EXPECT_EQ(f.frames, 1001u);
-  ReleaseStreamFacts(&f);
+// The one table of the format tests; each file of formats adds its rows.
+TEST_P(StandinFormat, OpensWithItsShapeAndRefusesTheRest) {
+  const FormatCase &c = GetParam();
+  for (size_t i = 0; i < c.opens.size(); ++i) {
+    const Opened &want = c.opens[i];
+    SCOPED_TRACE("file " + std::to_string(i));
+    StreamFacts f;
+    ASSERT_TRUE(OpenBytes(c.open, want.bytes, &f));
+    EXPECT_EQ(f.format, (uint32_t)want.format);
+    EXPECT_EQ(f.freq, want.freq);
+    EXPECT_EQ(f.chans, want.chans);
+    EXPECT_EQ(f.origres, want.origres);
+    EXPECT_EQ(f.length_known, want.length_known);
+    EXPECT_EQ(f.frames, want.frames);
+    for (int k = 0; k < kTagKinds; ++k) EXPECT_TRUE(k == want.tag || f.tags[k].data == nullptr) << "tag kind " << k;
+    if (want.tag != kTagKinds) {
+      EXPECT_NE(f.tags[want.tag].data, nullptr);
+      if (!want.entries.empty()) {
+        EXPECT_EQ(ListEntries(f.tags[want.tag]), want.entries);
+      }
+    }
+    ReleaseStreamFacts(&f);
+  }
+  for (size_t i = 0; i < c.refused.size(); ++i) {
+    StreamFacts f;
+    EXPECT_FALSE(OpenBytes(c.open, c.refused[i], &f)) << "refused file " << i;
+  }
+  if (!c.every_prefix.empty()) OpenEveryPrefix(c.open, c.every_prefix);
 }
 
 TEST(StandinWav, FloatAndExtensible) {
@@ -161,21 +178,6 @@ TEST(StandinAiff, RateFromExtendedFloat) {
   EXPECT_EQ(ExtendedToRate(huge), 0u);
 }
 
-TEST(StandinAiff, ShapeAndFrames) {
-  StreamFacts f;
-  ASSERT_TRUE(OpenBytes(OpenAiff, Aiff(false, 2, 250, 16, 22050, NULL, Bytes(1000, 0)), &f));
-  EXPECT_EQ(f.format, (uint32_t)kFormatAiff);
-  EXPECT_EQ(f.freq, 22050u);
-  EXPECT_EQ(f.chans, 2u);
-  EXPECT_EQ(f.origres, 16u);
-  EXPECT_EQ(f.frames, 250u);
-  ReleaseStreamFacts(&f);
-  // The SSND offset moves the audio; the frame count is the header's.
-  ASSERT_TRUE(OpenBytes(OpenAiff, Aiff(false, 1, 100, 24, 48000, NULL, Bytes(300, 0), 12), &f));
-  EXPECT_EQ(f.frames, 100u);
-  ReleaseStreamFacts(&f);
-}
-
 TEST(StandinAiff, AifcUncompressedOnly) {
   StreamFacts f;
   ASSERT_TRUE(OpenBytes(OpenAiff, Aiff(true, 2, 10, 16, 44100, "sowt", Bytes(40, 0)), &f));
@@ -207,5 +209,18 @@ TEST(StandinAiff, BadHeadersFail) {
   EXPECT_FALSE(OpenBytes(OpenAiff, bad_offset, &f));
   OpenEveryPrefix(OpenAiff, Aiff(true, 2, 10, 16, 44100, "NONE", Bytes(40, 0)));
 }
+
+const FormatCase kPcmCases[] = {
+    {"WavPcmShapeAndExactFrames",
+     OpenWav,
+     {{Riff({IffChunk("fmt ", Fmt(1, 2, 44100, 16)), IffChunk("data", Bytes(4 * 1001, 0))}), kFormatWav, 44100, 2,
+       16, true, 1001}}},
+    // The SSND offset moves the audio; the frame count is the header's.
+    {"AiffShapeAndFrames",
+     OpenAiff,
+     {{Aiff(false, 2, 250, 16, 22050, NULL, Bytes(1000, 0)), kFormatAiff, 22050, 2, 16, true, 250},
+      {Aiff(false, 1, 100, 24, 48000, NULL, Bytes(300, 0), 12), kFormatAiff, 48000, 1, 24, true, 100}}},
+};
+INSTANTIATE_TEST_SUITE_P(Pcm, StandinFormat, ::testing::ValuesIn(kPcmCases), FormatCaseName);
 
 }  // namespace

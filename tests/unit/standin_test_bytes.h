@@ -104,3 +104,31 @@ inline void OpenEveryPrefix(FormatOpenFn open, const Bytes &b) {
     }
   }
 }
+
+// What an opener reports of one file: its shape and the one tag kind it hands
+// out (kTagKinds: none), with that list's entries (none: a binary block).
+struct Opened {
+  Bytes bytes;
+  StreamFormat format;
+  uint32_t freq, chans, origres;
+  bool length_known;
+  uint64_t frames;
+  TagKind tag = kTagKinds;
+  std::vector<std::string> entries = {};
+};
+
+// A format test as a row of the one table (StandinFormat): the files its
+// opener opens and what it reports of each, the files it refuses, and a file
+// every prefix of which it must survive.
+struct FormatCase {
+  const char *name;
+  FormatOpenFn open;
+  std::vector<Opened> opens;
+  std::vector<Bytes> refused = {};
+  Bytes every_prefix = {};
+};
+
+class StandinFormat : public ::testing::TestWithParam<FormatCase> {};
+
+inline std::string FormatCaseName(const ::testing::TestParamInfo<FormatCase> &info) { return info.param.name; }
+inline void PrintTo(const FormatCase &c, std::ostream *os) { *os << c.name; }
