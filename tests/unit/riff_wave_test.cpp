@@ -118,7 +118,7 @@ const uint32_t kUntouched = 0xDEADBEEF;
 // the seam does not say what remains, and the declared data size stands.
 uint32_t LocalLength(const Bytes &b, MemoryFile *stats = nullptr, bool sized = false) {
   MemoryFile f = {&b, 0, 0, 0, 0};
-  WaveSeam seam = {&f, MemoryRead, MemorySeek, sized ? MemoryRemaining : nullptr};
+  WaveSeam seam = {&f, MemoryRead, MemorySeek, sized ? MemoryRemaining : nullptr, nullptr};
   uint32_t length = kUntouched;
   const bool ok = WaveLengthFromSeam(&seam, &length);
   EXPECT_EQ(ok, length != kUntouched);
@@ -343,6 +343,18 @@ TEST(WaveChunks, ZeroAndAllOnesSizes) {
   Chunk(&huge_between, "junk", 0xFFFFFFFFu, 8);
   DataHeader(&huge_between, 176400);
   ExpectBoth(huge_between, kUntouched);
+
+  // 0xFFFFFFF8 after "fmt " leads back to its own header: the same chunk again
+  // and again until the shared budget ends the walk.
+  Bytes loop;
+  RiffHeader(&loop);
+  FmtChunk(&loop, Fmt());
+  Chunk(&loop, "junk", 0xFFFFFFF8u, 0);
+  DataHeader(&loop, 176400);
+  MemoryFile stats;
+  EXPECT_EQ(LocalLength(loop, &stats), kUntouched);
+  EXPECT_LE(stats.reads, 32u);
+  EXPECT_EQ(HttpLength(loop), kUntouched);
 
   // A data size of all ones (a stream of unknown length) still gives a length.
   ExpectBoth(Wave(Fmt(), 0xFFFFFFFFu), 24347887u);
