@@ -29,7 +29,7 @@ static HANDLE OpenWaveFile(const wchar_t *path) {
 WaveFileOutcome ReadWaveFileLength(const wchar_t *path, uint32_t *length_ms) {
   HANDLE handle = OpenWaveFile(path);
   if (handle == INVALID_HANDLE_VALUE) return kWaveFileNotOpened;
-  WaveSeam seam = {&handle, FileSeamRead, FileSeamSeek, FileSeamRemaining};
+  WaveSeam seam = {&handle, FileSeamRead, FileSeamSeek, FileSeamRemaining, NULL};
   const bool read = WaveLengthFromSeam(&seam, length_ms);
   CloseHandle(handle);
   return read ? kWaveHeaderRead : kWaveHeaderBroken;
@@ -40,10 +40,9 @@ bool ReadWaveFormatOfFile(const wchar_t *path, WaveFormatBlock *format) {
   if (handle == INVALID_HANDLE_VALUE) return false;
   bool found = false;
   if (SetFilePointer(handle, 12, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER) {
-    WaveSeam seam = {&handle, FileSeamRead, FileSeamSeek, FileSeamRemaining};
+    WaveSeam seam = {&handle, FileSeamRead, FileSeamSeek, FileSeamRemaining, NULL};
     uint32_t skips = 0;
-    uint32_t fmt_size = 0;
-    found = FindWaveFormat(&seam, &skips, &fmt_size, format);
+    found = FindWaveFormat(&seam, &skips, format);
   }
   CloseHandle(handle);
   return found;
@@ -57,7 +56,7 @@ bool WaveFileHasEmptyFormat(const wchar_t *path) {
   if (handle == INVALID_HANDLE_VALUE) return false;
   uint8_t riff[12];
   bool empty = false;
-  WaveSeam seam = {&handle, FileSeamRead, FileSeamSeek, FileSeamRemaining};
+  WaveSeam seam = {&handle, FileSeamRead, FileSeamSeek, FileSeamRemaining, NULL};
   if (FileSeamRead(&handle, riff, sizeof riff) == sizeof riff && IsRiffWaveForm(riff, sizeof riff)) {
     WaveFormatBlock format;
     empty = FindAnyWaveFormat(&seam, &format) && WaveFormatEmpty(&format);

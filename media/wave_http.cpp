@@ -7,6 +7,7 @@
 // The bytes of the latest HTTP response. Only the bytes received for the
 // current query are ever walked, so what an earlier query left past them
 // is never taken for this one.
+static const DWORD kHttpHeaderBufferBytes = 65536;
 static unsigned char HttpHeaderBuffer[kHttpHeaderBufferBytes];
 
 bool ReadWaveHeaderHttp(const wchar_t *url, uint32_t *length_ms) {

@@ -5,8 +5,6 @@
 
 #include "parsers/riff_wave.h"
 
-enum { kHttpHeaderBufferBytes = 65536 };
-
 // Requests `url` and walks the first bytes of whatever body arrives within
 // 15 s of the request. True, with the length, when the header was read whole.
 bool ReadWaveHeaderHttp(const wchar_t *url, uint32_t *length_ms);

@@ -11,6 +11,7 @@ bool DecodeWaveFormatBlock(const uint8_t *block, uint32_t delivered, WaveFormatB
   format->sample_rate = Le32(block + 4);
   format->bits_per_sample = Le16(block + 14);
   format->sub_format_word = 0;
+  format->chunk_size = 0;
   if (format->format_tag == kWaveTagExtensible) {
     if (delivered < 28) return false;
     format->sub_format_word = Le32(block + 24);
@@ -56,7 +57,7 @@ uint32_t WaveDataBytesPresent(uint32_t declared, uint64_t present) {
   return present < declared ? (uint32_t)present : declared;
 }
 
-// Local walk. A header word that arrives short means the end of the file:
+// The walk. A header word that arrives short means the end of the file:
 // from there every read delivers nothing and no search can succeed, so the
 // walk stops at once instead of running out its skip budget.
 static bool ReadHeaderWord(const WaveSeam *seam, uint32_t *word) {
@@ -67,45 +68,49 @@ static bool ReadHeaderWord(const WaveSeam *seam, uint32_t *word) {
 }
 
 // Reads a chunk's size and moves past its data; the size counts as a signed
-// 32-bit distance and no pad byte is skipped after an odd size.
-static bool SkipChunkAndReadId(const WaveSeam *seam, uint32_t *id) {
+// 32-bit distance and no pad byte is skipped after an odd size. While "fmt "
+// is sought the seam may put the next identifier out of reach.
+static bool SkipChunkAndReadId(const WaveSeam *seam, bool seeking_fmt, uint32_t *id) {
   uint32_t size = 0;
   if (!ReadHeaderWord(seam, &size)) return false;
   seam->seek(seam->context, (int32_t)size);
+  if (seeking_fmt && seam->fmt_id_in_reach != nullptr && !seam->fmt_id_in_reach(seam->context)) return false;
   return ReadHeaderWord(seam, id);
 }
 
 // The "fmt " search and the format block's fields, without the accept test;
 // *delivered is how much of the block the read gave.
-static bool LocateWaveFormat(const WaveSeam *seam, uint32_t *skips, uint32_t *fmt_size, WaveFormatBlock *format,
-                             uint32_t *delivered) {
+static bool LocateWaveFormat(const WaveSeam *seam, uint32_t *skips, WaveFormatBlock *format, uint32_t *delivered) {
   uint32_t id = 0;
   if (!ReadHeaderWord(seam, &id)) return false;
   while (id != kChunkIdFmt) {
     if (*skips >= kWaveFmtSkipLimit) return false;
-    if (!SkipChunkAndReadId(seam, &id)) return false;
+    if (!SkipChunkAndReadId(seam, true, &id)) return false;
     ++*skips;
   }
   if (*skips >= kWaveFmtSkipLimit) return false;
-  if (!ReadHeaderWord(seam, fmt_size)) return false;
+  uint32_t chunk_size = 0;
+  if (!ReadHeaderWord(seam, &chunk_size)) return false;
   uint8_t block[kWaveFormatBlockBytes] = {0};
   *delivered = seam->read(seam->context, block, kWaveFormatBlockBytes);
-  return DecodeWaveFormatBlock(block, *delivered, format);
+  if (!DecodeWaveFormatBlock(block, *delivered, format)) return false;
+  format->chunk_size = chunk_size;
+  return true;
 }
 
 bool FindAnyWaveFormat(const WaveSeam *seam, WaveFormatBlock *format) {
-  uint32_t skips = 0, fmt_size = 0, delivered = 0;
-  return LocateWaveFormat(seam, &skips, &fmt_size, format, &delivered);
+  uint32_t skips = 0, delivered = 0;
+  return LocateWaveFormat(seam, &skips, format, &delivered);
 }
 
-bool FindWaveFormat(const WaveSeam *seam, uint32_t *skips, uint32_t *fmt_size, WaveFormatBlock *format) {
+bool FindWaveFormat(const WaveSeam *seam, uint32_t *skips, WaveFormatBlock *format) {
   uint32_t delivered = 0;
-  if (!LocateWaveFormat(seam, skips, fmt_size, format, &delivered)) return false;
+  if (!LocateWaveFormat(seam, skips, format, &delivered)) return false;
   if (!WaveFormatAccepted(format)) return false;
   // Back to the end of the "fmt " chunk (-24 for the usual 16 bytes). The move
   // counts from what the read delivered: near the end of a short file it
   // stops early, and a fixed -24 would land inside the format block.
-  seam->seek(seam->context, (int32_t)(*fmt_size - delivered));
+  seam->seek(seam->context, (int32_t)(format->chunk_size - delivered));
   return true;
 }
 
@@ -115,14 +120,13 @@ bool WaveLengthFromSeam(const WaveSeam *seam, uint32_t *length_ms) {
     if (!ReadHeaderWord(seam, &riff_word)) return false;
   }
   uint32_t skips = 0;
-  uint32_t fmt_size = 0;
   WaveFormatBlock format;
-  if (!FindWaveFormat(seam, &skips, &fmt_size, &format)) return false;
+  if (!FindWaveFormat(seam, &skips, &format)) return false;
   uint32_t id = 0;
   if (!ReadHeaderWord(seam, &id)) return false;
   while (id != kChunkIdData) {
     if (skips >= kWaveSkipLimit) return false;
-    if (!SkipChunkAndReadId(seam, &id)) return false;
+    if (!SkipChunkAndReadId(seam, false, &id)) return false;
     ++skips;
   }
   if (skips >= kWaveSkipLimit) return false;
@@ -132,58 +136,55 @@ bool WaveLengthFromSeam(const WaveSeam *seam, uint32_t *length_ms) {
   return WaveLengthMs(WaveDataBytesPresent(data_size, present), &format, length_ms);
 }
 
-// HTTP walk over the received bytes.
-static bool WordAt(const uint8_t *bytes, uint32_t size, uint32_t pos, uint32_t *word) {
-  if (pos > size) return false;
-  if (4 > size - pos) return false;
-  *word = Le32(bytes + pos);
-  return true;
+// The response seam. Its offsets are those of the received bytes: a move
+// before the start has no bytes to land on, so it ends the walk.
+static uint32_t ResponseRead(void *context, uint8_t *buffer, uint32_t count) {
+  WaveResponse *response = static_cast<WaveResponse *>(context);
+  if (response->lost || response->pos >= response->size) return 0;
+  const uint64_t left = response->size - response->pos;
+  const uint32_t n = count < left ? count : (uint32_t)left;
+  for (uint32_t i = 0; i < n; ++i) buffer[i] = response->bytes[response->pos + i];
+  response->pos += n;
+  return n;
+}
+
+static void ResponseSeek(void *context, int32_t distance) {
+  WaveResponse *response = static_cast<WaveResponse *>(context);
+  if (distance < 0 && (uint64_t)(-(int64_t)distance) > response->pos) {
+    response->lost = true;
+    return;
+  }
+  response->pos = (uint64_t)((int64_t)response->pos + distance);
+}
+
+static uint64_t ResponseRemaining(void *context) {
+  const WaveResponse *response = static_cast<const WaveResponse *>(context);
+  if (response->content_length == kWaveBytesUnknown) return kWaveBytesUnknown;
+  return response->content_length > response->pos ? response->content_length - response->pos : 0;
+}
+
+static bool ResponseFmtIdInReach(void *context) {
+  const WaveResponse *response = static_cast<const WaveResponse *>(context);
+  return !response->lost && response->pos <= kWaveHttpIdLimit;
+}
+
+void MakeWaveResponseSeam(WaveResponse *response, const uint8_t *bytes, uint32_t size, uint64_t content_length,
+                          WaveSeam *seam) {
+  response->bytes = bytes;
+  response->size = size;
+  response->content_length = content_length;
+  response->pos = 0;
+  response->lost = false;
+  seam->context = response;
+  seam->read = ResponseRead;
+  seam->seek = ResponseSeek;
+  seam->remaining = ResponseRemaining;
+  seam->fmt_id_in_reach = ResponseFmtIdInReach;
 }
 
 bool WaveLengthFromResponse(const uint8_t *bytes, uint32_t size, uint64_t content_length, uint32_t *length_ms) {
-  uint32_t id = 0;
-  if (!WordAt(bytes, size, 12, &id)) return false;
-  uint32_t size_offset = 16;  // offset of the current chunk's size word
-  uint32_t skips = 0;
-  if (id != kChunkIdFmt) {
-    do {
-      if (skips >= kWaveFmtSkipLimit) return false;
-      uint32_t chunk_size = 0;
-      if (!WordAt(bytes, size, size_offset, &chunk_size)) return false;
-      const uint32_t next = size_offset + 4u + chunk_size;  // wraps in 32 bits like the offsets it came from
-      if (next > kWaveHttpIdLimit) return false;
-      if (!WordAt(bytes, size, next, &id)) return false;
-      size_offset = next + 4u;
-      ++skips;
-    } while (id != kChunkIdFmt);
-    if (skips >= kWaveFmtSkipLimit) return false;
-  }
-  uint32_t fmt_size = 0;
-  if (!WordAt(bytes, size, size_offset, &fmt_size)) return false;
-  const uint32_t block_offset = size_offset + 4u;  // at most 1008: no wrap
-  if (block_offset > size) return false;
-  uint32_t delivered = size - block_offset;
-  if (delivered > kWaveFormatBlockBytes) delivered = kWaveFormatBlockBytes;
-  WaveFormatBlock format;
-  if (!DecodeWaveFormatBlock(bytes + block_offset, delivered, &format)) return false;
-  if (!WaveFormatAccepted(&format)) return false;
-
-  uint32_t id_offset = block_offset + fmt_size;
-  if (!WordAt(bytes, size, id_offset, &id)) return false;
-  while (id != kChunkIdData) {
-    if (skips >= kWaveSkipLimit) return false;
-    uint32_t chunk_size = 0;
-    if (!WordAt(bytes, size, id_offset + 4u, &chunk_size)) return false;
-    id_offset = id_offset + 8u + chunk_size;
-    if (!WordAt(bytes, size, id_offset, &id)) return false;
-    ++skips;
-  }
-  if (skips >= kWaveSkipLimit) return false;
-  uint32_t data_size = 0;
-  if (!WordAt(bytes, size, id_offset + 4u, &data_size)) return false;
-  // The data starts right after its size word, inside what was received.
-  const uint64_t data_start = (uint64_t)id_offset + 8u;
-  uint64_t present = kWaveBytesUnknown;
-  if (content_length != kWaveBytesUnknown) present = content_length > data_start ? content_length - data_start : 0;
-  return WaveLengthMs(WaveDataBytesPresent(data_size, present), &format, length_ms);
+  WaveResponse response;
+  WaveSeam seam;
+  MakeWaveResponseSeam(&response, bytes, size, content_length, &seam);
+  return WaveLengthFromSeam(&seam, length_ms);
 }

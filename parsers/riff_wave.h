@@ -1,7 +1,8 @@
-// RIFF/WAVE header walk: format block, accept test, play length, and the two
-// walks that find them (a local file read piecewise through a small seam, and
-// the first bytes of an HTTP response held in memory). Pure code: no platform
-// calls, so the native sanitizer and fuzzing build compiles it alone.
+// RIFF/WAVE header walk: format block, accept test, play length, and the one
+// walk that finds them, over a small read/seek seam: a local file read
+// piecewise, or the first bytes of an HTTP response held in memory (a seam of
+// its own that adds the response's rules). Pure code: no platform calls, so the
+// native sanitizer and fuzzing build compiles it alone.
 #pragma once
 #include <stdint.h>
 
@@ -26,6 +27,7 @@ struct WaveFormatBlock {
   uint32_t sample_rate;
   uint16_t bits_per_sample;
   uint32_t sub_format_word;  // first word of the extensible sub-format GUID
+  uint32_t chunk_size = 0;   // the "fmt " chunk's declared size, which the walk sets
 };
 
 // Decodes a format block of which the first `delivered` bytes were present.
@@ -69,13 +71,16 @@ struct WaveSeam {
   // Bytes from the position to the end of the file; null (or
   // kWaveBytesUnknown) when not known, and the declared data size stands.
   uint64_t (*remaining)(void *context);
+  // While "fmt " is sought: whether the next chunk identifier, at the position,
+  // may still be read (false ends the walk). Null: every one may.
+  bool (*fmt_id_in_reach)(void *context);
 };
 
-// Local walk from the first chunk identifier (the position must already be at
+// The walk from the first chunk identifier (the position must already be at
 // byte 12): reads it, skips chunks until "fmt " counting each in *skips, then
 // reads the fmt size and the format block and applies the accept test. The
 // details box and the length query share this search.
-bool FindWaveFormat(const WaveSeam *seam, uint32_t *skips, uint32_t *fmt_size, WaveFormatBlock *format);
+bool FindWaveFormat(const WaveSeam *seam, uint32_t *skips, WaveFormatBlock *format);
 // The same search (from the first chunk identifier) without the accept test: the format block
 // the file gives, whatever it is (the guard against older libraries reads it).
 bool FindAnyWaveFormat(const WaveSeam *seam, WaveFormatBlock *format);
@@ -86,8 +91,20 @@ bool FindAnyWaveFormat(const WaveSeam *seam, WaveFormatBlock *format);
 // data size counts no more bytes than the seam says remain.
 bool WaveLengthFromSeam(const WaveSeam *seam, uint32_t *length_ms);
 
-// The HTTP walk over the `size` bytes actually received. Bytes past `size`
-// count as absent: a read that would need them fails the walk. The data size
-// counts no bytes past `content_length` (the response's Content-Length, or
-// kWaveBytesUnknown without one).
+// The first bytes of an HTTP response as a seam. Reads deliver only the `size`
+// bytes received; a move before the start ends the walk (the response has no
+// such bytes); no chunk identifier before "fmt " lies past kWaveHttpIdLimit;
+// and the data size counts no bytes past `content_length` (the response's
+// Content-Length, or kWaveBytesUnknown without one).
+struct WaveResponse {
+  const uint8_t *bytes;
+  uint32_t size;
+  uint64_t content_length;
+  uint64_t pos;
+  bool lost;  // moved before the start
+};
+void MakeWaveResponseSeam(WaveResponse *response, const uint8_t *bytes, uint32_t size, uint64_t content_length,
+                          WaveSeam *seam);
+
+// The whole walk over a response's first bytes (WaveLengthFromSeam over that seam).
 bool WaveLengthFromResponse(const uint8_t *bytes, uint32_t size, uint64_t content_length, uint32_t *length_ms);

@@ -22,9 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     GoldenText(" walk=fail reads=%u", file.reads);
   }
 
-  // The HTTP walk takes the same chunks with one more bound (chunk identifiers
-  // before "fmt " within the first 1000 bytes): whatever it reads, the local
-  // walk over the same bytes reads alike.
+  // The response seam adds its rules to the same walk (no move before the
+  // start, chunk identifiers before "fmt " within the first 1000 bytes):
+  // whatever it reads, the file-like seam over the same bytes reads alike.
   uint32_t http_length = 0;
   if (size <= 0xFFFFFFFFu && WaveLengthFromResponse(data, (uint32_t)size, kWaveBytesUnknown, &http_length)) {
     FUZZ_CHECK(ok);
@@ -33,12 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
   MakeMemoryWaveSeam(&file, data, size, &seam);
   file.pos = 12;
-  uint32_t skips = 0, fmt_size = 0;
+  uint32_t skips = 0;
   WaveFormatBlock format;
-  if (FindWaveFormat(&seam, &skips, &fmt_size, &format)) {
+  if (FindWaveFormat(&seam, &skips, &format)) {
     FUZZ_CHECK(skips < kWaveFmtSkipLimit);
     FUZZ_CHECK(WaveFormatAccepted(&format));
-    GoldenText(" | format skips=%u size=%u tag=%u chans=%u rate=%u bits=%u sub=%u", skips, fmt_size,
+    GoldenText(" | format skips=%u size=%u tag=%u chans=%u rate=%u bits=%u sub=%u", skips, format.chunk_size,
                format.format_tag, format.channels, format.sample_rate, format.bits_per_sample, format.sub_format_word);
   } else {
     GoldenText(" | format=fail");

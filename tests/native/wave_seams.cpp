@@ -37,6 +37,7 @@ void MakeMemoryWaveSeam(MemoryWaveFile *file, const uint8_t *data, size_t size, 
   seam->read = MemoryRead;
   seam->seek = MemorySeek;
   seam->remaining = nullptr;  // the declared data size stands, as the fuzz golden records it
+  seam->fmt_id_in_reach = nullptr;
 }
 
 static uint32_t DiskRead(void *context, uint8_t *buffer, uint32_t count) {
@@ -57,6 +58,7 @@ bool OpenDiskWaveSeam(DiskWaveFile *file, const char *path, WaveSeam *seam) {
   seam->read = DiskRead;
   seam->seek = DiskSeek;
   seam->remaining = nullptr;
+  seam->fmt_id_in_reach = nullptr;
   return true;
 }
 

@@ -118,7 +118,7 @@ const uint32_t kUntouched = 0xDEADBEEF;
 // the seam does not say what remains, and the declared data size stands.
 uint32_t LocalLength(const Bytes &b, MemoryFile *stats = nullptr, bool sized = false) {
   MemoryFile f = {&b, 0, 0, 0, 0};
-  WaveSeam seam = {&f, MemoryRead, MemorySeek, sized ? MemoryRemaining : nullptr};
+  WaveSeam seam = {&f, MemoryRead, MemorySeek, sized ? MemoryRemaining : nullptr, nullptr};
   uint32_t length = kUntouched;
   const bool ok = WaveLengthFromSeam(&seam, &length);
   EXPECT_EQ(ok, length != kUntouched);
@@ -337,12 +337,20 @@ TEST(WaveChunks, ZeroAndAllOnesSizes) {
   DataHeader(&huge, 176400);
   ExpectBoth(huge, kUntouched);
 
-  Bytes huge_between;
-  RiffHeader(&huge_between);
-  FmtChunk(&huge_between, Fmt());
-  Chunk(&huge_between, "junk", 0xFFFFFFFFu, 8);
-  DataHeader(&huge_between, 176400);
-  ExpectBoth(huge_between, kUntouched);
+  // A chunk after "fmt " whose size leads back: 0xFFFFFFFF into the format
+  // block, 0xFFFFFFF8 to its own header, again and again until the shared
+  // budget ends the walk.
+  for (uint32_t size : {0xFFFFFFFFu, 0xFFFFFFF8u}) {
+    Bytes back;
+    RiffHeader(&back);
+    FmtChunk(&back, Fmt());
+    Chunk(&back, "junk", size, size == 0xFFFFFFFFu ? 8 : 0);
+    DataHeader(&back, 176400);
+    MemoryFile stats;
+    EXPECT_EQ(LocalLength(back, &stats), kUntouched) << size;
+    EXPECT_LE(stats.reads, 32u) << size;
+    EXPECT_EQ(HttpLength(back), kUntouched) << size;
+  }
 
   // A data size of all ones (a stream of unknown length) still gives a length.
   ExpectBoth(Wave(Fmt(), 0xFFFFFFFFu), 24347887u);
