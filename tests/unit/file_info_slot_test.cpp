@@ -13,6 +13,7 @@
 #include "plugin/file_info_slot.h"
 #include "plugin/in_module.h"
 #include "plugin/settings.h"
+#include "tests/unit/test_bytes.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ class WaveFiles : public ::testing::Test {
     for (const std::wstring &f : files_) DeleteFileW(f.c_str());
     RemoveDirectoryW(dir_);
   }
-  std::wstring Write(const wchar_t *name, const std::vector<unsigned char> &bytes) {
+  std::wstring Write(const wchar_t *name, const Bytes &bytes) {
     std::wstring path = std::wstring(dir_) + L"\\" + name;
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     EXPECT_NE(h, INVALID_HANDLE_VALUE);
@@ -62,17 +63,14 @@ class WaveFiles : public ::testing::Test {
 
 // 44-byte PCM header: `tag`, 2 channels, 44,100 Hz, 16 bits, data size 1,764,000
 // (10,000 ms), with `lists` LIST chunks ahead of "fmt ".
-std::vector<unsigned char> Header(unsigned tag = 1, int lists = 0) {
-  std::vector<unsigned char> b = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
-  for (int i = 0; i < lists; ++i) b.insert(b.end(), {'L', 'I', 'S', 'T', 2, 0, 0, 0, 'x', 'y'});
-  b.insert(b.end(), {'f', 'm', 't', ' ', 16, 0, 0, 0, (unsigned char)tag, (unsigned char)(tag >> 8), 2, 0,
-                     0x44, 0xAC, 0, 0, 0x10, 0xB1, 0x02, 0, 4, 0, 16, 0});
-  b.insert(b.end(), {'d', 'a', 't', 'a', 0xA0, 0xEA, 0x1A, 0});
-  return b;
+Bytes Header(uint16_t tag = 1, int lists = 0) {
+  Bytes b = IffChunk("RIFF", Str("WAVE"), kRiffChunks, 0);
+  for (int i = 0; i < lists; ++i) Put(b, IffChunk("LIST", Str("xy")));
+  return Cat({b, IffChunk("fmt ", Fmt(tag, 2, 44100, 16)), IffChunk("data", {}, kRiffChunks, 1764000)});
 }
 
 TEST_F(WaveFiles, HeaderReadInFullGivesLengthAndTitle) {
-  std::vector<unsigned char> whole = Header();
+  Bytes whole = Header();
   whole.resize(whole.size() + 1764000);  // the samples the data size counts
   Query(Write(L"Track 01.wav", whole));
   EXPECT_EQ(length_, 10000);
@@ -90,7 +88,7 @@ TEST_F(WaveFiles, MalformedHeaderLeavesBothAlone) {
   Query(Write(L"adpcm.wav", Header(2)));
   EXPECT_EQ(length_, kHostLength);
   EXPECT_STREQ(title_, kHostTitle);
-  std::vector<unsigned char> no_data = Header();
+  Bytes no_data = Header();
   no_data.resize(36);
   Query(Write(L"nodata.wav", no_data));
   EXPECT_EQ(length_, kHostLength);
@@ -120,7 +118,7 @@ TEST_F(WaveFiles, UrlNeverGetsATitle) {
 }
 
 TEST_F(WaveFiles, FormatOfFileForTheDetailsBox) {
-  std::vector<unsigned char> fmt_only = Header(3, 4);
+  Bytes fmt_only = Header(3, 4);
   fmt_only.resize(fmt_only.size() - 8);  // no "data" chunk
   WaveFormatBlock format;
   ASSERT_TRUE(ReadWaveFormatOfFile(Write(L"fmtonly.wav", fmt_only).c_str(), &format));

@@ -6,36 +6,21 @@
 #include <vector>
 
 #include "parsers/riff_wave.h"
+#include "tests/unit/test_bytes.h"
 
 namespace {
 
-typedef std::vector<uint8_t> Bytes;
-
-void Put16(Bytes *b, uint32_t v) {
-  b->push_back((uint8_t)v);
-  b->push_back((uint8_t)(v >> 8));
-}
-void Put32(Bytes *b, uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
-void PutId(Bytes *b, const char *id) { b->insert(b->end(), id, id + 4); }
-
-void RiffHeader(Bytes *b, const char *form = "RIFF") {
-  PutId(b, form);
-  Put32(b, 0);  // never examined
-  PutId(b, "WAVE");
-}
+// The walk's own vocabulary over the shared layouts: a RIFF size of 0 (never
+// examined), chunks of 0xAB filler with no pad byte, the format block as a struct.
+Bytes RiffHeader(const char *form = "RIFF") { return IffChunk(form, Str("WAVE"), kRiffChunks, 0); }
 
 // A chunk with `size` in its header and `payload` bytes of filler after it.
-void Chunk(Bytes *b, const char *id, uint32_t size, uint32_t payload) {
-  PutId(b, id);
-  Put32(b, size);
-  b->insert(b->end(), payload, 0xAB);
+Bytes Chunk(const char *id, uint32_t size, uint32_t payload) {
+  return Cat({IffChunk(id, {}, kRiffChunks, size), Bytes(payload, 0xAB)});
 }
-void Chunk(Bytes *b, const char *id, uint32_t size) { Chunk(b, id, size, size); }
+Bytes Chunk(const char *id, uint32_t size) { return Chunk(id, size, size); }
 
-struct Fmt {
+struct Format {
   uint16_t tag = 1;
   uint16_t channels = 2;
   uint32_t rate = 44100;
@@ -44,38 +29,22 @@ struct Fmt {
   bool extensible_block = false;  // 40-byte chunk instead of 16
 };
 
-void FmtChunk(Bytes *b, const Fmt &f) {
-  PutId(b, "fmt ");
-  Put32(b, f.extensible_block ? 40 : 16);
-  Put16(b, f.tag);
-  Put16(b, f.channels);
-  Put32(b, f.rate);
-  Put32(b, f.rate * f.channels * (f.bits / 8));
-  Put16(b, f.channels * (f.bits / 8));
-  Put16(b, f.bits);
+Bytes FmtChunk(const Format &f) {
+  Bytes body = Fmt(f.tag, f.channels, f.rate, f.bits, f.channels * (f.bits / 8));
   if (f.extensible_block) {
-    Put16(b, 22);
-    Put16(b, f.bits);
-    Put32(b, 3);
-    Put32(b, f.sub_format);
-    static const uint8_t rest[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-    b->insert(b->end(), rest, rest + 12);
+    Le(body, 22, 2);
+    Le(body, f.bits, 2);
+    Le(body, 3, 4);
+    Le(body, f.sub_format, 4);
+    Put(body, Bytes{0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71});
   }
+  return IffChunk("fmt ", body);
 }
 
 // The data chunk header; the samples themselves are not needed by the walk.
-void DataHeader(Bytes *b, uint32_t size) {
-  PutId(b, "data");
-  Put32(b, size);
-}
+Bytes DataHeader(uint32_t size) { return IffChunk("data", {}, kRiffChunks, size); }
 
-Bytes Wave(const Fmt &f, uint32_t data_size) {
-  Bytes b;
-  RiffHeader(&b);
-  FmtChunk(&b, f);
-  DataHeader(&b, data_size);
-  return b;
-}
+Bytes Wave(const Format &f, uint32_t data_size) { return Cat({RiffHeader(), FmtChunk(f), DataHeader(data_size)}); }
 
 // An in-memory file behind the local walk's seam, counting what is read.
 struct MemoryFile {
@@ -140,7 +109,7 @@ void ExpectBoth(const Bytes &b, uint32_t expected) {
 }
 
 TEST(WaveLength, CanonicalHeader) {
-  Bytes b = Wave(Fmt(), 1764000);
+  Bytes b = Wave(Format(), 1764000);
   ASSERT_EQ(b.size(), 44u);
   ExpectBoth(b, 10000);
 }
@@ -200,7 +169,7 @@ TEST(WaveLength, DataSizeCountsOnlyTheBytesThere) {
       {"length that ends in the header", 176400, 0, 40, 0, 0},
   };
   for (const Row &r : rows) {
-    Bytes b = Wave(Fmt(), r.declared);
+    Bytes b = Wave(Format(), r.declared);
     b.insert(b.end(), r.present, 0);
     EXPECT_EQ(LocalLength(b, nullptr, true), r.local_ms) << r.what;
     EXPECT_EQ(HttpLength(b, r.content_length), r.http_ms) << r.what;
@@ -208,13 +177,13 @@ TEST(WaveLength, DataSizeCountsOnlyTheBytesThere) {
 }
 
 TEST(WaveLength, ZeroDivisorFailsAndLeavesTheLength) {
-  Fmt f;
+  Format f;
   f.rate = 0;
   ExpectBoth(Wave(f, 1000), kUntouched);
-  f = Fmt();
+  f = Format();
   f.channels = 0;
   ExpectBoth(Wave(f, 1000), kUntouched);
-  f = Fmt();
+  f = Format();
   f.bits = 4;  // shifts to 0 bytes per sample
   ExpectBoth(Wave(f, 1000), kUntouched);
   f.bits = 0;
@@ -222,12 +191,12 @@ TEST(WaveLength, ZeroDivisorFailsAndLeavesTheLength) {
 }
 
 TEST(WaveFormat, SampleWidthsAndFloat) {
-  Fmt f;
+  Format f;
   f.channels = 1;
   f.rate = 22050;
   f.bits = 8;
   ExpectBoth(Wave(f, 22050), 1000);
-  f = Fmt();
+  f = Format();
   f.bits = 24;
   ExpectBoth(Wave(f, 44100 * 2 * 3 * 5), 5000);
   f.bits = 32;
@@ -238,7 +207,7 @@ TEST(WaveFormat, SampleWidthsAndFloat) {
 }
 
 TEST(WaveFormat, ExtensibleBySubFormat) {
-  Fmt f;
+  Format f;
   f.tag = 0xFFFE;
   f.extensible_block = true;
   f.sub_format = 1;
@@ -251,7 +220,7 @@ TEST(WaveFormat, ExtensibleBySubFormat) {
 
 TEST(WaveFormat, OtherTagsRejected) {
   for (uint16_t tag : {0, 2, 0x55, 0x11, 0xFFFF}) {
-    Fmt f;
+    Format f;
     f.tag = tag;
     ExpectBoth(Wave(f, 176400), kUntouched);
   }
@@ -271,11 +240,11 @@ TEST(WaveFormat, FloatTest) {
 // `before` chunks ahead of "fmt ", `between` chunks from "fmt " to "data".
 Bytes WaveWithChunks(int before, int between) {
   Bytes b;
-  RiffHeader(&b);
-  for (int i = 0; i < before; ++i) Chunk(&b, "LIST", 6);
-  FmtChunk(&b, Fmt());
-  for (int i = 0; i < between; ++i) Chunk(&b, "junk", 2);
-  DataHeader(&b, 176400);
+  Put(b, RiffHeader());
+  for (int i = 0; i < before; ++i) Put(b, Chunk("LIST", 6));
+  Put(b, FmtChunk(Format()));
+  for (int i = 0; i < between; ++i) Put(b, Chunk("junk", 2));
+  Put(b, DataHeader(176400));
   return b;
 }
 
@@ -295,57 +264,42 @@ TEST(WaveChunks, NineSkipsSharedBetweenBothSearches) {
 }
 
 TEST(WaveChunks, RiffHeaderIsNotExamined) {
-  Bytes b;
-  RiffHeader(&b, "XXXX");
-  FmtChunk(&b, Fmt());
-  DataHeader(&b, 176400);
+  Bytes b = Cat({RiffHeader("XXXX"), FmtChunk(Format()), DataHeader(176400)});
   ExpectBoth(b, 1000);
 }
 
 TEST(WaveChunks, OddSizesTakeNoPadByte) {
   Bytes b;
-  RiffHeader(&b);
-  Chunk(&b, "LIST", 3);  // "fmt " follows right after the three bytes
-  FmtChunk(&b, Fmt());
-  Chunk(&b, "odd ", 1);
-  DataHeader(&b, 176400);
+  Put(b, RiffHeader());
+  Put(b, Chunk("LIST", 3));  // "fmt " follows right after the three bytes
+  Put(b, FmtChunk(Format()));
+  Put(b, Chunk("odd ", 1));
+  Put(b, DataHeader(176400));
   ExpectBoth(b, 1000);
 
   Bytes padded;
-  RiffHeader(&padded);
-  Chunk(&padded, "LIST", 3, 4);  // a pad byte puts every later header one byte off
-  FmtChunk(&padded, Fmt());
-  DataHeader(&padded, 176400);
+  Put(padded, RiffHeader());
+  Put(padded, Chunk("LIST", 3, 4));  // a pad byte puts every later header one byte off
+  Put(padded, FmtChunk(Format()));
+  Put(padded, DataHeader(176400));
   ExpectBoth(padded, kUntouched);
 }
 
 TEST(WaveChunks, ZeroAndAllOnesSizes) {
-  Bytes b;
-  RiffHeader(&b);
-  Chunk(&b, "LIST", 0);
-  FmtChunk(&b, Fmt());
-  Chunk(&b, "fact", 0);
-  DataHeader(&b, 176400);
+  Bytes b = Cat({RiffHeader(), Chunk("LIST", 0), FmtChunk(Format()), Chunk("fact", 0), DataHeader(176400)});
   ExpectBoth(b, 1000);
 
   // 0xFFFFFFFF moves back one byte locally and wraps over HTTP: no crash, no
   // length from bytes that are not a chunk header.
-  Bytes huge;
-  RiffHeader(&huge);
-  Chunk(&huge, "LIST", 0xFFFFFFFFu, 8);
-  FmtChunk(&huge, Fmt());
-  DataHeader(&huge, 176400);
+  Bytes huge = Cat({RiffHeader(), Chunk("LIST", 0xFFFFFFFFu, 8), FmtChunk(Format()), DataHeader(176400)});
   ExpectBoth(huge, kUntouched);
 
   // A chunk after "fmt " whose size leads back: 0xFFFFFFFF into the format
   // block, 0xFFFFFFF8 to its own header, again and again until the shared
   // budget ends the walk.
   for (uint32_t size : {0xFFFFFFFFu, 0xFFFFFFF8u}) {
-    Bytes back;
-    RiffHeader(&back);
-    FmtChunk(&back, Fmt());
-    Chunk(&back, "junk", size, size == 0xFFFFFFFFu ? 8 : 0);
-    DataHeader(&back, 176400);
+    Bytes back =
+        Cat({RiffHeader(), FmtChunk(Format()), Chunk("junk", size, size == 0xFFFFFFFFu ? 8 : 0), DataHeader(176400)});
     MemoryFile stats;
     EXPECT_EQ(LocalLength(back, &stats), kUntouched) << size;
     EXPECT_LE(stats.reads, 32u) << size;
@@ -353,18 +307,18 @@ TEST(WaveChunks, ZeroAndAllOnesSizes) {
   }
 
   // A data size of all ones (a stream of unknown length) still gives a length.
-  ExpectBoth(Wave(Fmt(), 0xFFFFFFFFu), 24347887u);
+  ExpectBoth(Wave(Format(), 0xFFFFFFFFu), 24347887u);
 }
 
 TEST(WaveChunks, TruncatedHeadersFail) {
-  Bytes full = Wave(Fmt(), 176400);
+  Bytes full = Wave(Format(), 176400);
   for (size_t n = 0; n < full.size(); ++n) {
     Bytes cut(full.begin(), full.begin() + n);
     EXPECT_EQ(LocalLength(cut), kUntouched) << n;
     EXPECT_EQ(HttpLength(cut), kUntouched) << n;
   }
   // The extensible block is cut before its sub-format word.
-  Fmt f;
+  Format f;
   f.tag = 0xFFFE;
   f.extensible_block = true;
   f.sub_format = 1;
@@ -377,11 +331,11 @@ TEST(WaveChunks, TruncatedHeadersFail) {
 TEST(WaveChunks, TinyFileShorterThanTheFormatBlock) {
   // 44-byte header and one 4-byte frame: the 40-byte block read runs into the
   // end of the file, and the walk must still land on "data".
-  Bytes b = Wave(Fmt(), 4);
-  Put32(&b, 0x12345678);
+  Bytes b = Wave(Format(), 4);
+  Le(b, 0x12345678, 4);
   ASSERT_EQ(b.size(), 48u);
   ExpectBoth(b, 0);  // 4000 / 44100 truncates to 0
-  Fmt mono;
+  Format mono;
   mono.channels = 1;
   mono.rate = 1000;
   mono.bits = 8;
@@ -391,12 +345,7 @@ TEST(WaveChunks, TinyFileShorterThanTheFormatBlock) {
 }
 
 TEST(WaveChunks, SkippedChunksAreNeverRead) {
-  Bytes b;
-  RiffHeader(&b);
-  Chunk(&b, "LIST", 1 << 20);
-  FmtChunk(&b, Fmt());
-  Chunk(&b, "junk", 1 << 20);
-  DataHeader(&b, 176400);
+  Bytes b = Cat({RiffHeader(), Chunk("LIST", 1 << 20), FmtChunk(Format()), Chunk("junk", 1 << 20), DataHeader(176400)});
   MemoryFile stats;
   EXPECT_EQ(LocalLength(b, &stats), 1000u);
   EXPECT_EQ(stats.largest_read, 40u);
@@ -405,38 +354,21 @@ TEST(WaveChunks, SkippedChunksAreNeverRead) {
 
 TEST(WaveHttp, ChunksBeforeFmtBoundedToTheFirstThousandBytes) {
   // LIST at 12 with its size word at 16: the next identifier lies at 20 + size.
-  Bytes at_limit;
-  RiffHeader(&at_limit);
-  Chunk(&at_limit, "LIST", 980);
-  FmtChunk(&at_limit, Fmt());
-  DataHeader(&at_limit, 176400);
+  Bytes at_limit = Cat({RiffHeader(), Chunk("LIST", 980), FmtChunk(Format()), DataHeader(176400)});
   ExpectBoth(at_limit, 1000);
 
-  Bytes past;
-  RiffHeader(&past);
-  Chunk(&past, "LIST", 981);
-  FmtChunk(&past, Fmt());
-  DataHeader(&past, 176400);
+  Bytes past = Cat({RiffHeader(), Chunk("LIST", 981), FmtChunk(Format()), DataHeader(176400)});
   EXPECT_EQ(HttpLength(past), kUntouched);
   EXPECT_EQ(LocalLength(past), 1000u);  // a local file has no such bound
 
   // The bound holds for later chunks before "fmt " too, not only the first.
-  Bytes second;
-  RiffHeader(&second);
-  Chunk(&second, "LIST", 500);
-  Chunk(&second, "JUNK", 500);
-  FmtChunk(&second, Fmt());
-  DataHeader(&second, 176400);
+  Bytes second = Cat({RiffHeader(), Chunk("LIST", 500), Chunk("JUNK", 500), FmtChunk(Format()), DataHeader(176400)});
   EXPECT_EQ(HttpLength(second), kUntouched);
   EXPECT_EQ(LocalLength(second), 1000u);
 }
 
 TEST(WaveHttp, ChunksAfterFmtReachAnywhereInTheResponse) {
-  Bytes b;
-  RiffHeader(&b);
-  FmtChunk(&b, Fmt());
-  Chunk(&b, "junk", 60000);
-  DataHeader(&b, 176400);
+  Bytes b = Cat({RiffHeader(), FmtChunk(Format()), Chunk("junk", 60000), DataHeader(176400)});
   EXPECT_EQ(HttpLength(b), 1000u);
   // The data header lying past the received bytes fails instead of being read.
   b.resize(b.size() - 1);
@@ -448,9 +380,9 @@ TEST(WaveHttp, ShortResponseNeverReadsStaleBytes) {
   // response is 30 bytes and overwrites only its start.
   uint8_t buffer[65536];
   memset(buffer, 0, sizeof buffer);
-  Bytes earlier = Wave(Fmt(), 1764000);
+  Bytes earlier = Wave(Format(), 1764000);
   memcpy(buffer, earlier.data(), earlier.size());
-  Fmt mono;
+  Format mono;
   mono.channels = 1;
   Bytes now = Wave(mono, 1764000);
   now.resize(30);
@@ -470,22 +402,14 @@ TEST(WaveHttp, NothingReadPastTheBuffer) {
   static uint8_t buffer[65536];
   for (uint32_t size : {65536u - 44u, 65536u - 44u - 3u, 65536u - 44u - 4u, 65536u - 40u, 0xFFFFFFF0u, 0xFFFFFFFFu}) {
     memset(buffer, 0, sizeof buffer);
-    Bytes b;
-    RiffHeader(&b);
-    FmtChunk(&b, Fmt());
-    PutId(&b, "junk");
-    Put32(&b, size);
+    Bytes b = Cat({RiffHeader(), FmtChunk(Format()), Chunk("junk", size, 0)});
     memcpy(buffer, b.data(), b.size());
     uint32_t length = kUntouched;
     EXPECT_FALSE(WaveLengthFromResponse(buffer, sizeof buffer, kWaveBytesUnknown, &length)) << size;
   }
   // A data header in the last eight bytes is still read.
   memset(buffer, 0, sizeof buffer);
-  Bytes b;
-  RiffHeader(&b);
-  FmtChunk(&b, Fmt());
-  PutId(&b, "junk");
-  Put32(&b, 65536u - 44u - 8u);
+  Bytes b = Cat({RiffHeader(), FmtChunk(Format()), Chunk("junk", 65536u - 44u - 8u, 0)});
   memcpy(buffer, b.data(), b.size());
   memcpy(buffer + 65528, "data", 4);
   buffer[65532] = 0x10;  // 0x2B110 = 176400

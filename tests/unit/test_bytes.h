@@ -37,16 +37,16 @@ inline Bytes Syncsafe(uint32_t v) {
   return {(uint8_t)((v >> 21) & 0x7F), (uint8_t)((v >> 14) & 0x7F), (uint8_t)((v >> 7) & 0x7F), (uint8_t)(v & 0x7F)};
 }
 
-// The 16-byte body of a "fmt " chunk (tag 1: PCM); align 0 stands for the
-// frame size the channels and bits give.
-inline Bytes Fmt(uint16_t tag, uint16_t chans, uint32_t rate, uint16_t bits, uint16_t align = 0) {
+// The 16-byte body of a "fmt " chunk (tag 1: PCM); the block align is the
+// frame size the channels and bits give unless `align` says otherwise.
+inline Bytes Fmt(uint16_t tag, uint16_t chans, uint32_t rate, uint16_t bits, int align = -1) {
   Bytes f;
-  if (align == 0) align = (uint16_t)(chans * ((bits + 7) / 8));
+  if (align < 0) align = chans * ((bits + 7) / 8);
   Le(f, tag, 2);
   Le(f, chans, 2);
   Le(f, rate, 4);
   Le(f, (uint64_t)rate * align, 4);
-  Le(f, align, 2);
+  Le(f, (uint16_t)align, 2);
   Le(f, bits, 2);
   return f;
 }
