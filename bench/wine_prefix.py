@@ -3,10 +3,14 @@ warm for the whole run, and Windows paths of the corpus's files."""
 import os
 import shutil
 import subprocess
+import sys
 import time
 from pathlib import Path
 
 from bench_common import log
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "pylib"))
+from wine_setup import QUIET, make_prefix, start_xvfb, stop_xvfb, wine_env, winpath  # noqa: E402,F401 (winpath: for the benchmark)
 
 
 class Wine:
@@ -14,8 +18,7 @@ class Wine:
 
     def __init__(self, prefix, wine, wineserver):
         self.prefix, self.wine, self.wineserver = Path(prefix), wine, wineserver
-        self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all")
-        self.env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=;winedbg.exe=d")
+        self.env = wine_env(dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all"))
         self.xvfb = self.server = None
         self.display_note = "caller's display"
 
@@ -23,24 +26,12 @@ class Wine:
         if not self.env.get("DISPLAY"):
             self.display_note = "no display"
             if shutil.which("Xvfb"):
-                for n in range(210, 260):
-                    if not Path(f"/tmp/.X11-unix/X{n}").exists() and not Path(f"/tmp/.X{n}-lock").exists():
-                        self.xvfb = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-                        for _ in range(50):
-                            if Path(f"/tmp/.X11-unix/X{n}").exists():
-                                break
-                            time.sleep(0.1)
-                        self.env["DISPLAY"] = f":{n}"
-                        self.display_note = "private Xvfb"
-                        break
+                self.xvfb = start_xvfb(self.env, range(210, 260), "1024x768x24")
+                if self.xvfb is not None:
+                    self.display_note = "private Xvfb"
         if not (self.prefix / "system.reg").exists():
             log(f"creating Wine prefix {self.prefix}")
-            self.prefix.mkdir(parents=True, exist_ok=True)
-            subprocess.run([self.wine, "wineboot", "--init"], env=self.env, stdin=subprocess.DEVNULL,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=900)
-            subprocess.run([self.wineserver, "-w"], env=self.env, stdin=subprocess.DEVNULL,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+            make_prefix(self.wine, self.wineserver, self.env, timeout=900)
         if self.server_pid() is None:
             # Our own server, kept up for the whole run so no timing includes its start.
             self.server = subprocess.Popen([self.wineserver, "-f", "-p"], env=self.env, stdout=subprocess.DEVNULL,
@@ -68,15 +59,12 @@ class Wine:
     def stop(self):
         if self.server is not None:
             # Ends the processes of our own prefix and the server we started.
-            subprocess.run([self.wineserver, "-k"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=60)
+            subprocess.run([self.wineserver, "-k"], env=self.env, timeout=60, **QUIET)
             try:
                 self.server.wait(timeout=30)
             except subprocess.TimeoutExpired:
                 self.server.kill()
-        if self.xvfb is not None:
-            self.xvfb.terminate()
-            self.xvfb.wait(timeout=10)
+        stop_xvfb(self.xvfb)
 
     def version(self):
         try:
@@ -84,8 +72,4 @@ class Wine:
                                   timeout=60).stdout.decode().strip()
         except OSError:
             return "unknown"
-
-
-def winpath(path):
-    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 

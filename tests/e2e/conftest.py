@@ -12,13 +12,15 @@ import os
 import shutil
 import socketserver
 import subprocess
+import sys
 import threading
-import time
 from pathlib import Path
 
 import pytest
 
 ROOT = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "tests" / "pylib"))  # the shared byte builders and Wine set-up
+from wine_setup import make_prefix, start_xvfb, stop_xvfb, wine_env, winpath  # noqa: E402,F401 (winpath: for the tests)
 BUILD = Path(os.environ.get("TANDREL_BUILD", ROOT / "build"))
 DIST = Path(os.environ.get("TANDREL_DIST", BUILD / "x64" / "dist"))
 WINE = os.environ.get("TANDREL_WINE", "/usr/lib/wine/wine64")
@@ -26,17 +28,11 @@ ARCH = os.environ.get("TANDREL_ARCH", "x64")
 WINESERVER = os.environ.get("TANDREL_WINESERVER", "/usr/lib/wine/wineserver")
 
 os.environ.setdefault("WINEPREFIX", str(BUILD / "wineprefix64"))
-os.environ.setdefault("WINEDEBUG", "-all")
-os.environ.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=;winedbg.exe=d")  # a crash ends the program at once
+wine_env(os.environ)
 
 # What a test copies into its player's folder: the deliverables, the stand-in
 # library and the test tools (users install the release instead: build/release).
 SHIPPED = ("lumesrc.dll", "bass.dll", "talhost.exe", "devselect.exe", "windriver.exe")
-
-
-def winpath(path):
-    """A Linux path as Wine's Windows programs see it (drive Z: is the root)."""
-    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
 
 def wine_cmd(exe, *args):
@@ -46,22 +42,8 @@ def wine_cmd(exe, *args):
 @pytest.fixture(scope="session", autouse=True)
 def wine_session():
     """One display and a warm wineserver for the whole run."""
-    xvfb = None
-    if not os.environ.get("DISPLAY"):
-        for n in range(150, 200):
-            if not Path(f"/tmp/.X11-unix/X{n}").exists() and not Path(f"/tmp/.X{n}-lock").exists():
-                xvfb = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-                os.environ["DISPLAY"] = f":{n}"
-                for _ in range(50):
-                    if Path(f"/tmp/.X11-unix/X{n}").exists():
-                        break
-                    time.sleep(0.1)
-                break
-    prefix = Path(os.environ["WINEPREFIX"])
-    if not (prefix / "system.reg").exists():
-        subprocess.run([WINE, "wineboot", "--init"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                       timeout=600)
+    xvfb = None if os.environ.get("DISPLAY") else start_xvfb(os.environ, range(150, 200))
+    make_prefix(WINE, WINESERVER, os.environ)
     # Keep the wineserver warm between the many short runs of a test session.
     subprocess.run([WINESERVER, "-p60"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
     # The first program of a session starts Wine's services, which can take a
@@ -70,9 +52,7 @@ def wine_session():
         subprocess.run([WINE, str(DIST / "talhost.exe"), "--help"], stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=600)
     yield
-    if xvfb:
-        xvfb.terminate()
-        xvfb.wait(timeout=10)
+    stop_xvfb(xvfb)
 
 
 def install_host(folder, exe_name="talhost.exe", without=()):

@@ -13,7 +13,11 @@ import json
 import struct
 import subprocess
 import sys
+from functools import partial
 from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "pylib"))
+from audio_bytes import chunk, id3_frame, id3_tag  # noqa: E402
 
 
 def run(*args):
@@ -30,11 +34,7 @@ def write_dsf(path, rate, chans, frames, title=None):
     block = 4096
     blocks = (frames + block * 8 - 1) // (block * 8)
     data = bytes([0x69]) * (block * chans * blocks)  # 0x69: an idle DSD pattern
-    tag = b""
-    if title is not None:
-        text = b"\x03" + title.encode("utf-8")
-        frame = b"TIT2" + struct.pack(">I", len(text)) + b"\x00\x00" + text
-        tag = b"ID3\x03\x00\x00" + bytes([(len(frame) >> s) & 0x7F for s in (21, 14, 7, 0)]) + frame
+    tag = b"" if title is None else id3_tag(3, 0, id3_frame(3, "TIT2", b"\x03" + title.encode("utf-8")))
     data_chunk = b"data" + struct.pack("<Q", 12 + len(data)) + data
     fmt = b"fmt " + struct.pack("<QIIIIIIQII", 52, 1, 0, 2 if chans == 2 else 1, chans, rate, 1, frames, block, 0)
     total = 28 + len(fmt) + len(data_chunk) + len(tag)
@@ -47,13 +47,12 @@ def write_dff(path, rate, chans, frames):
     """DSDIFF: FRM8 form with FVER, PROP/SND (FS, CHNL, CMPR) and a DSD sound chunk."""
     data = bytes([0x69]) * (frames // 8 * chans)
 
-    def chunk(cid, body):
-        return cid + struct.pack(">Q", len(body)) + body + (b"\0" if len(body) & 1 else b"")
+    dff_chunk = partial(chunk, order=">Q", pad=True)
 
     ids = b"".join([b"SLFT", b"SRGT"][:chans]) if chans <= 2 else b"C000" * chans
-    prop = b"SND " + chunk(b"FS  ", struct.pack(">I", rate)) + chunk(b"CHNL", struct.pack(">H", chans) + ids) \
-        + chunk(b"CMPR", b"DSD " + b"\x0eNot Compressed\0")
-    body = b"DSD " + chunk(b"FVER", struct.pack(">I", 0x01050000)) + chunk(b"PROP", prop) + chunk(b"DSD ", data)
+    prop = b"SND " + dff_chunk(b"FS  ", struct.pack(">I", rate)) + dff_chunk(b"CHNL", struct.pack(">H", chans) + ids) \
+        + dff_chunk(b"CMPR", b"DSD " + b"\x0eNot Compressed\0")
+    body = b"DSD " + dff_chunk(b"FVER", struct.pack(">I", 0x01050000)) + dff_chunk(b"PROP", prop) + dff_chunk(b"DSD ", data)
     Path(path).write_bytes(b"FRM8" + struct.pack(">Q", len(body)) + body)
 
 

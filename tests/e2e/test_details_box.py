@@ -1,10 +1,10 @@
 """The file details box as a real window: the host's InfoBox slot, read back with windriver."""
-import struct
 import subprocess
 from pathlib import Path
 
 import pytest
 
+from audio_bytes import chunk, fmt, wave
 from conftest import winpath, write_ini
 from dialog_driver import DrivenProgram
 
@@ -16,22 +16,6 @@ def sox(path, rate, channels, bits, seconds=1, *extra):
     subprocess.run(["sox", "-n", "-r", str(rate), "-c", str(channels), "-b", str(bits), *extra, str(path),
                     "synth", str(seconds), "sine", "440"], check=True, capture_output=True)
     return path
-
-
-def chunk(cid, payload):
-    return cid + struct.pack("<I", len(payload)) + payload
-
-
-def fmt(tag=1, channels=2, rate=44100, bits=16, sub_format=None):
-    block = struct.pack("<HHIIHH", tag, channels, rate, rate * channels * bits // 8, channels * bits // 8, bits)
-    if sub_format is not None:
-        block += struct.pack("<HHII", 22, bits, 3, sub_format) + bytes(12)
-    return chunk(b"fmt ", block)
-
-
-def wave(*chunks):
-    body = b"".join(chunks)
-    return b"RIFF" + struct.pack("<I", 4 + len(body)) + b"WAVE" + body
 
 
 def show_details(folder, item):

@@ -10,6 +10,7 @@ from eyed3.id3.headers import FrameHeader
 from mutagen.apev2 import APEv2
 from mutagen.id3 import ID3, TALB, TDRC, TIT2, TPE1, TYER
 
+from audio_bytes import chunk, id3_frames, id3_tag, id3v1, pcm_wave, syncsafe, unsynchronise
 from conftest import install_host, query
 
 pytestmark = pytest.mark.usefixtures("library_generation")
@@ -57,43 +58,6 @@ def ape(path, **items):
     for key, value in items.items():
         tags[key] = value
     tags.save(path)
-
-
-def wav_bytes(rate, channels, bits, frames):
-    data = b"\x01" * (frames * channels * bits // 8)
-    fmt = struct.pack("<HHIIHH", 1, channels, rate, rate * channels * bits // 8, channels * bits // 8, bits)
-    body = b"WAVE" + b"fmt " + struct.pack("<I", len(fmt)) + fmt + b"data" + struct.pack("<I", len(data)) + data
-    return b"RIFF" + struct.pack("<I", len(body)) + body
-
-
-def syncsafe(n):
-    return bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F])
-
-
-def id3_header(version, flags, size):
-    return b"ID3" + bytes([version, 0, flags]) + syncsafe(size)
-
-
-def raw_frames(version, frames):
-    """Frames (id, data) or (id, data, second flag byte) laid out the version's way; version 2 is 2.2."""
-    out = b""
-    for fid, data, *flags in frames:
-        if version == 2:
-            out += fid.encode() + len(data).to_bytes(3, "big") + data
-            continue
-        size = syncsafe(len(data)) if version >= 4 else struct.pack(">I", len(data))
-        out += fid.encode() + size + bytes([0, flags[0] if flags else 0]) + data
-    return out
-
-
-def unsynchronise(data):
-    """A 00 after every FF that precedes 00 or a byte from E0 up, and after a final FF."""
-    out = bytearray()
-    for i, byte in enumerate(data):
-        out.append(byte)
-        if byte == 0xFF and (i + 1 == len(data) or data[i + 1] == 0 or data[i + 1] >= 0xE0):
-            out.append(0)
-    return bytes(out)
 
 
 def prepend(path, tag):
@@ -173,9 +137,9 @@ def test_unsynchronised_tag_from_the_library(host, fresh):
     # Whole-tag unsynchronisation: FF 00 pairs in the UTF-16 marks and in a frame size of 255.
     title = b"\x01\xff\xfe" + "Ünsync".encode("utf-16-le")
     artist = b"\x01\xff\xfe" + "Artist".encode("utf-16-le") + b"\x00" * (255 - 15)
-    body = unsynchronise(raw_frames(3, [("TIT2", title), ("TPE1", artist)]))
+    body = unsynchronise(id3_frames(3, [("TIT2", title), ("TPE1", artist)]))
     mp3 = fresh("mp3", "unsync")
-    prepend(mp3, id3_header(3, 0x80, len(body)) + body)
+    prepend(mp3, id3_tag(3, 0x80, body))
     [r] = query(host, mp3)
     assert tags_of(r) == ("Ünsync", "Artist", "", "", True)
 
@@ -200,16 +164,16 @@ def test_id3v2_group_bytes_version_22_and_per_frame_unsynchronisation(host, fres
     eyed3_grouped_title(v23, (2, 3, 0))
     # No installed tagger writes version 2.2 (older rippers did): three-character frames, no year taken.
     v22 = fresh("mp3", "v2.2")
-    frames = raw_frames(2, [("TT2", b"\0Song"), ("TP1", b"\1\xff\xfe" + "Band".encode("utf-16-le")),
+    frames = id3_frames(2, [("TT2", b"\0Song"), ("TP1", b"\1\xff\xfe" + "Band".encode("utf-16-le")),
                             ("TAL", b"\0Album"), ("TYE", b"\x001999")])
-    prepend(v22, id3_header(2, 0, len(frames)) + frames)
+    prepend(v22, id3_tag(2, 0, frames))
     # Version 4, unsynchronised frame by frame; a comment before them with its size written plain.
     v4 = fresh("mp3", "v2.4 crafted")
     title = b"\1\xff\xfe" + "Grüße".encode("utf-16-le")
-    frames = (raw_frames(3, [("COMM", b"\3eng\0" + b"c" * 295)])
-              + raw_frames(4, [("TIT2", b"\7" + syncsafe(len(title)) + unsynchronise(title), 0x43), ("TPE1", b"\3Band"),
+    frames = (id3_frames(3, [("COMM", b"\3eng\0" + b"c" * 295)])
+              + id3_frames(4, [("TIT2", b"\7" + syncsafe(len(title)) + unsynchronise(title), 0x43), ("TPE1", b"\3Band"),
                                ("TALB", unsynchronise(b"\1\xff\xfeA\0"), 0x02)]))
-    prepend(v4, id3_header(4, 0x80, len(frames)) + frames)
+    prepend(v4, id3_tag(4, 0x80, frames))
     a, b, c, d = query(host, v24, v23, v22, v4)
     assert tags_of(a) == ("Grouped", "Band", "Album", "", True)
     assert tags_of(b) == ("Grouped", "Band", "Album", "", True)
@@ -229,22 +193,11 @@ def test_id3v2_title_only_and_artist_only(host, fresh):
 
 # ---- after ID3v2: MP4, WMA, RIFF INFO and ID3v1 -------------------------------------------------------
 
-def id3v1(title, artist=b"", album=b"", year=b"", track=None, pad=b"\0"):
-    """An ID3v1 tag, each field padded with `pad`; with `track` a v1.1 tag (the track in the comment's last byte)."""
-    comment = (b"\0" * 28 + b"\0" + bytes([track])) if track is not None else pad * 30
-    return b"TAG" + b"".join(f.ljust(n, pad) for f, n in ((title, 30), (artist, 30), (album, 30), (year, 4))) \
-        + comment + b"\x0c"
-
-
 def riff_info(wav, items):
     """The WAV with a LIST/INFO chunk of (id, raw bytes) items before its data, each value with its NUL."""
-    body = b"INFO"
-    for cid, value in items:
-        value += b"\0"
-        body += cid + struct.pack("<I", len(value)) + value + (b"\0" if len(value) & 1 else b"")
-    chunk = b"LIST" + struct.pack("<I", len(body)) + body
+    body = b"INFO" + b"".join(chunk(cid, value + b"\0", pad=True) for cid, value in items)
     data = wav.index(b"data")
-    out = wav[:data] + chunk + wav[data:]
+    out = wav[:data] + chunk(b"LIST", body) + wav[data:]
     return out[:4] + struct.pack("<I", len(out) - 8) + out[8:]
 
 
@@ -253,7 +206,7 @@ def test_id3v1_and_riff_info_after_the_other_readers(host, fresh, sources, tmp_p
     run("id3v2", "-1", "-t", "Tool Title", "-a", "Tool Artist", "-A", "Tool Album", "-y", "1997", "-T", "5", tool)
     cases = {
         "blanks": id3v1(b"Blank Title ", b"Blank Artist", b"Blank Album", b"1990", pad=b" "),
-        "track": id3v1(b"Track Title", b"Track Artist", b"", b"2000", track=7),
+        "track": id3v1(b"Track Title", b"Track Artist", b"", b"2000", comment=bytes(29) + b"\x07"),
         "cp1252": id3v1(b"Caf\xe9 \x80", b"A"),
         "no title": id3v1(b"   ", b"Nobody", pad=b" "),
     }
@@ -343,10 +296,10 @@ def test_items_that_do_not_open_still_get_a_title(host, tmp_path):
 
 def test_length_is_rounded_to_nearest_even(host, tmp_path):
     cases = {
-        "million.wav": (wav_bytes(44100, 2, 16, 250000), 5669),  # 1,000,000 bytes: 5668.93 ms
-        "half down.wav": (wav_bytes(8000, 1, 16, 20), 2),        # 2.5 ms
-        "half up.wav": (wav_bytes(8000, 1, 16, 28), 4),          # 3.5 ms
-        "below half.wav": (wav_bytes(8000, 1, 16, 11), 1),       # 1.375 ms
+        "million.wav": (pcm_wave(44100, 2, 16, 250000), 5669),  # 1,000,000 bytes: 5668.93 ms
+        "half down.wav": (pcm_wave(8000, 1, 16, 20), 2),        # 2.5 ms
+        "half up.wav": (pcm_wave(8000, 1, 16, 28), 4),          # 3.5 ms
+        "below half.wav": (pcm_wave(8000, 1, 16, 11), 1),       # 1.375 ms
     }
     for name, (content, _) in cases.items():
         (tmp_path / name).write_bytes(content)
@@ -356,7 +309,7 @@ def test_length_is_rounded_to_nearest_even(host, tmp_path):
 
 def empty_format_wav(offset, value=0):
     """A PCM WAV whose format block gives 0 at `offset`: 22 channels, 24 rate, 34 bits per sample."""
-    data = bytearray(wav_bytes(8000, 1, 16, 100))
+    data = bytearray(pcm_wave(8000, 1, 16, 100))
     data[offset:offset + (4 if offset == 24 else 2)] = bytes(4 if offset == 24 else 2)
     return bytes(data)
 
@@ -366,7 +319,7 @@ def test_a_wav_with_an_empty_format_never_reaches_an_older_library(host, tmp_pat
     # behaviour does, for real): such files count as streams that did not open, and the host lives on.
     for name, offset in (("zero bits", 34), ("zero channels", 22), ("zero rate", 24)):
         (tmp_path / f"{name}.wav").write_bytes(empty_format_wav(offset))
-    (tmp_path / "fine.wav").write_bytes(wav_bytes(8000, 1, 16, 100))
+    (tmp_path / "fine.wav").write_bytes(pcm_wave(8000, 1, 16, 100))
     rows = query(host, *[tmp_path / f"{n}.wav" for n in ("zero bits", "zero channels", "zero rate", "fine")])
     assert [(r["title"], r["length_ms"]) for r in rows] == [
         ("zero bits", 0), ("zero channels", 0), ("zero rate", 0), ("fine", 12)]

@@ -19,7 +19,6 @@ import random
 import select
 import shutil
 import socket
-import struct
 import subprocess
 import sys
 import threading
@@ -29,6 +28,7 @@ from pathlib import Path
 
 import pytest
 
+from audio_bytes import pcm_wave
 from conftest import ARCH, WINE, install_host, winpath, write_ini
 
 sys.path.insert(0, str(Path(__file__).parent))
@@ -332,12 +332,7 @@ HOLD_SECONDS = 70
 QUERY_BOUND_SECONDS = {"library": 20, "wav_only": 20}
 
 
-def wav_body(frames=8000):
-    """Two seconds of 8 kHz 16-bit stereo PCM."""
-    data = bytes(frames * 4)
-    fmt_block = struct.pack("<HHIIHH", 1, 2, 4000, 16000, 4, 16)
-    body = b"fmt " + struct.pack("<I", 16) + fmt_block + b"data" + struct.pack("<I", len(data)) + data
-    return b"RIFF" + struct.pack("<I", 4 + len(body)) + b"WAVE" + body
+WAV_BODY = pcm_wave(4000, 2, 16, 8000, sample=b"\0")  # two seconds of 4 kHz 16-bit stereo PCM
 
 
 class RawServer:
@@ -394,7 +389,7 @@ def stall_before_response(conn, stop):
 
 
 def stall_after_headers(conn, stop):
-    body = wav_body()
+    body = WAV_BODY
     conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % len(body) + body[:30])
     stop.wait(HOLD_SECONDS)
 
@@ -403,7 +398,7 @@ def drip_from(sent_at_once):
     """The headers and the first bytes at once, then a byte a second, never long enough apart
     for a receive timeout; gives up after the hold."""
     def behave(conn, stop):
-        body = wav_body()
+        body = WAV_BODY
         conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % len(body) + body[:sent_at_once])
         for i in range(sent_at_once, sent_at_once + HOLD_SECONDS):
             if stop.wait(1.0):
@@ -414,7 +409,7 @@ def drip_from(sent_at_once):
 
 def trickle_headers(conn, stop):
     """Complete headers in the end, but a byte a second: each byte restarts a receive timeout."""
-    body = wav_body()
+    body = WAV_BODY
     head = b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\nContent-Type: audio/wav\r\n\r\n" % len(body)
     for i in range(len(head)):
         conn.sendall(head[i:i + 1])
@@ -438,12 +433,12 @@ def radio(conn, stop):
 
 
 def not_found_with_wav_body(conn, stop):
-    body = wav_body()
+    body = WAV_BODY
     conn.sendall(b"HTTP/1.1 404 Not Found\r\nContent-Length: %d\r\n\r\n" % len(body) + body)
 
 
 def chunked(conn, stop):
-    body = wav_body()
+    body = WAV_BODY
     out = b"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
     for i in range(0, len(body), 1000):
         piece = body[i:i + 1000]

@@ -1,11 +1,11 @@
 """WAV-only mode through the host: length and title from RIFF/WAVE headers, locally and over HTTP."""
 import socket
-import struct
 import subprocess
 import threading
 
 import pytest
 
+from audio_bytes import chunk, data_header, fmt, wave
 from conftest import query, write_ini
 
 AGENT = "Lavf/55.37.101"
@@ -23,31 +23,9 @@ def sox(path, rate, channels, bits, seconds, *encoding):
     return path
 
 
-def chunk(cid, size, payload=None):
-    body = payload if payload is not None else b"\xab" * size
-    return cid + struct.pack("<I", size) + body
-
-
-def fmt(tag=1, channels=2, rate=44100, bits=16, sub_format=None):
-    block = struct.pack("<HHIIHH", tag, channels, rate, rate * channels * max(bits // 8, 1),
-                        channels * max(bits // 8, 1), bits)
-    if sub_format is not None:
-        block += struct.pack("<HHII", 22, bits, 3, sub_format) + bytes(12)
-    return chunk(b"fmt ", len(block), block)
-
-
-def wave(*chunks, form=b"RIFF"):
-    body = b"".join(chunks)
-    return form + struct.pack("<I", 4 + len(body)) + b"WAVE" + body
-
-
-def data_header(size):
-    return b"data" + struct.pack("<I", size)
-
-
 def data(size):
     """A data chunk with its samples: a size past the end of the file counts only what is there."""
-    return data_header(size) + bytes(size)
+    return chunk(b"data", bytes(size))
 
 
 # ---- local files ---------------------------------------------------------------

@@ -8,7 +8,11 @@ control bytes). The unit tests' own cases join them through the seed capture
 """
 import struct
 import sys
+from functools import partial
 from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "pylib"))
+from audio_bytes import chunk, fmt, id3_frame as frame, id3_tag as tag, id3v1, ogg_page, syncsafe, wave  # noqa: E402
 
 out = Path(sys.argv[1])
 
@@ -17,21 +21,6 @@ def put(target, name, data):
     d = out / target
     d.mkdir(parents=True, exist_ok=True)
     (d / f"crafted-{name}").write_bytes(bytes(data))
-
-
-def syncsafe(n):
-    return bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F])
-
-
-def frame(version, fid, data, size=None, flags=b"\0\0"):
-    n = len(data) if size is None else size
-    head = syncsafe(n) if version >= 4 and size is None else struct.pack(">I", n & 0xFFFFFFFF)
-    return fid.encode() + head + flags + data
-
-
-def tag(version, flags, body, size=None, ver_bytes=None):
-    v = ver_bytes if ver_bytes is not None else bytes([version, 0])
-    return b"ID3" + v + bytes([flags]) + (syncsafe(len(body)) if size is None else size) + body
 
 
 title3 = frame(3, "TIT2", b"\0Title") + frame(3, "TPE1", b"\0Band")
@@ -66,23 +55,19 @@ put("id3v2_tag", "v4-footer-flag", tag(4, 0x10, title4) + b"3DI\4\0\x10" + syncs
 # What real taggers write beyond plain frames: group bytes and data-length
 # indicators, version 2.2 frames, version 4 sizes written plain, and version 4
 # frames unsynchronised one by one.
-def frame22(fid, data, size=None):
-    return fid.encode() + (len(data) if size is None else size).to_bytes(3, "big") + data
-
-
-title22 = frame22("TT2", b"\0Title") + frame22("TP1", b"\0Band")
-put("id3v2_tag", "v4-grouping-and-data-length", tag(4, 0, frame(4, "TIT2", b"\x21" + syncsafe(6) + b"\3Title", flags=b"\0\x41")
-                                                    + frame(4, "TPE1", b"\x21\3Band", flags=b"\0\x40")))
-put("id3v2_tag", "v4-grouping-and-data-length-cut", tag(4, 0, frame(4, "TIT2", b"\x21\0\0", flags=b"\0\x43") + title4))
-put("id3v2_tag", "v3-grouping", tag(3, 0, frame(3, "TIT2", b"\x21\0Title", flags=b"\0\x20") + title3))
-put("id3v2_tag", "v4-unsync-tag-and-frames", tag(4, 0x80, frame(4, "TPE1", b"\1\xFF\0\xFEB\0", flags=b"\0\x02")
-                                                 + frame(4, "TIT2", b"\3T\xFF\0", flags=b"\0\x02")))
+title22 = frame(2, "TT2", b"\0Title") + frame(2, "TP1", b"\0Band")
+put("id3v2_tag", "v4-grouping-and-data-length", tag(4, 0, frame(4, "TIT2", b"\x21" + syncsafe(6) + b"\3Title", flags=0x41)
+                                                    + frame(4, "TPE1", b"\x21\3Band", flags=0x40)))
+put("id3v2_tag", "v4-grouping-and-data-length-cut", tag(4, 0, frame(4, "TIT2", b"\x21\0\0", flags=0x43) + title4))
+put("id3v2_tag", "v3-grouping", tag(3, 0, frame(3, "TIT2", b"\x21\0Title", flags=0x20) + title3))
+put("id3v2_tag", "v4-unsync-tag-and-frames", tag(4, 0x80, frame(4, "TPE1", b"\1\xFF\0\xFEB\0", flags=0x02)
+                                                 + frame(4, "TIT2", b"\3T\xFF\0", flags=0x02)))
 put("id3v2_tag", "v4-plain-size-300", tag(4, 0, frame(3, "COMM", b"\3eng\0" + b"c" * 295) + title4))
-put("id3v2_tag", "v22-frames", tag(2, 0, title22 + frame22("TAL", b"\1\xFF\xFEA\0") + b"\0" * 8))
-put("id3v2_tag", "v22-unsync", tag(2, 0x80, frame22("TT2", b"\1\xFF\xFEA\0").replace(b"\xFF", b"\xFF\0") + frame22("TP1", b"\0Band")))
+put("id3v2_tag", "v22-frames", tag(2, 0, title22 + frame(2, "TAL", b"\1\xFF\xFEA\0") + b"\0" * 8))
+put("id3v2_tag", "v22-unsync", tag(2, 0x80, frame(2, "TT2", b"\1\xFF\xFEA\0").replace(b"\xFF", b"\xFF\0") + frame(2, "TP1", b"\0Band")))
 put("id3v2_tag", "v22-compressed", tag(2, 0x40, title22))
 put("id3v2_tag", "v22-header-cut", tag(2, 0, title22 + b"TAL\0"))
-put("id3v2_tag", "v22-size-past-end", tag(2, 0, frame22("TT2", b"\0T", size=0xFFFFFF) + title22))
+put("id3v2_tag", "v22-size-past-end", tag(2, 0, frame(2, "TT2", b"\0T", size=0xFFFFFF) + title22))
 
 # Text frames: flags byte, output size (0: full), encoding, text.
 for enc in (4, 5, 0x7F, 0xFF):
@@ -110,15 +95,10 @@ put("tag_list", "wma-names", b"\xF1Author=A\0WM/AlbumTitle=B\0WM/Year=2002\0titl
 put("tag_list", "riff-info-ansi", b"\xF2INAM=Caf\xE9\0IART=\xC3\xA9\0IPRD=\xC3\0ICRD=2003\0ICMT=c\0\0")
 
 # ID3v1 tags: the last 128 bytes of the input.
-def id3v1(title, artist=b"", album=b"", year=b"", pad=b"\0", comment=b"\0" * 30):
-    return b"TAG" + b"".join(f.ljust(n, pad) for f, n in ((title, 30), (artist, 30), (album, 30), (year, 4))) \
-        + comment + b"\x0c"
-
-
 put("id3v1_tag", "plain", id3v1(b"Song", b"Band", b"Album", b"1999"))
-put("id3v1_tag", "blank-padded", id3v1(b"Song ", b"Band", b"", b"2001", pad=b" "))
-put("id3v1_tag", "v1.1-track", id3v1(b"Song", comment=b"\0" * 29 + b"\x07"))
-put("id3v1_tag", "blank-title", id3v1(b"   ", b"Band", pad=b" "))
+put("id3v1_tag", "blank-padded", id3v1(b"Song ", b"Band", b"", b"2001", pad=b" ", comment=bytes(30)))
+put("id3v1_tag", "v1.1-track", id3v1(b"Song", comment=bytes(29) + b"\x07"))
+put("id3v1_tag", "blank-title", id3v1(b"   ", b"Band", pad=b" ", comment=bytes(30)))
 put("id3v1_tag", "full-fields-high-bytes", id3v1(bytes(range(0x80, 0x9E)), bytes(range(0xA0, 0xBE)), b"\xFF" * 30))
 put("id3v1_tag", "after-audio", b"\xFF\xFB" * 100 + id3v1(b"Song"))
 put("id3v1_tag", "127-bytes", id3v1(b"Song")[:127])
@@ -157,35 +137,25 @@ put("standin_tags", "id3v2-unknown-size", b"\x82" + tag(3, 0, title3))
 put("standin_tags", "id3v2-cut-short", b"\2" + tag(3, 0, title3)[:-5])
 
 # RIFF/WAVE.
-def fmt(tag_=1, ch=2, rate=44100, bits=16, size=16):
-    body = struct.pack("<HHIIHH", tag_, ch, rate, rate * ch * bits // 8, ch * bits // 8, bits)
-    body = (body + b"\0" * 24)[:size]
-    return b"fmt " + struct.pack("<I", size) + body
-
-def chunk(cid, size, payload=None):
-    return cid + struct.pack("<I", size) + (b"\xAB" * size if payload is None else payload)
-
-def wave(*chunks):
-    return b"RIFF\0\0\0\0WAVE" + b"".join(chunks)
-
-data_hdr = b"data" + struct.pack("<I", 44100 * 4)
-riff = {
-    "chunk-size-0": wave(chunk(b"LIST", 0), fmt(), data_hdr),
-    "chunk-size-all-ones": wave(chunk(b"LIST", 0xFFFFFFFF, b""), fmt(), data_hdr),
-    "odd-size-chunk": wave(chunk(b"junk", 3), fmt(), data_hdr),
-    "fmt-shorter-than-16": wave(fmt(size=8), data_hdr),
-    "fmt-40-at-eof": wave(fmt(tag_=0xFFFE, size=40))[:12 + 8 + 30],
-    "zero-channels": wave(fmt(ch=0), data_hdr),
-    "zero-rate": wave(fmt(rate=0), data_hdr),
-    "zero-bits": wave(fmt(bits=0), data_hdr),
-    "two-fmt-chunks": wave(fmt(ch=1), fmt(ch=0), data_hdr),
-    "data-before-fmt": wave(data_hdr + b"\0" * 16, fmt()),
-    "data-larger-than-file": wave(fmt(), b"data\xFF\xFF\xFF\x7F" + b"\0" * 16),
-    "truncated-http-body": wave(fmt(), data_hdr)[:30],
-    "riff-only": b"RIFF\0\0\0\0WAVE",
-    "data-not-whole-ms": wave(fmt(), b"data" + struct.pack("<I", 44100 * 4 - 1)),  # 999.99 ms: cut, not rounded
+riff = partial(wave, size=0)  # a size walkers do not read
+data_hdr = chunk(b"data", b"", size=44100 * 4)
+cases = {
+    "chunk-size-0": riff(chunk(b"LIST", 0), fmt(), data_hdr),
+    "chunk-size-all-ones": riff(chunk(b"LIST", b"", size=0xFFFFFFFF), fmt(), data_hdr),
+    "odd-size-chunk": riff(chunk(b"junk", 3), fmt(), data_hdr),
+    "fmt-shorter-than-16": riff(fmt(size=8), data_hdr),
+    "fmt-40-at-eof": riff(fmt(tag=0xFFFE, size=40))[:12 + 8 + 30],
+    "zero-channels": riff(fmt(channels=0), data_hdr),
+    "zero-rate": riff(fmt(rate=0), data_hdr),
+    "zero-bits": riff(fmt(bits=0), data_hdr),
+    "two-fmt-chunks": riff(fmt(channels=1), fmt(channels=0), data_hdr),
+    "data-before-fmt": riff(data_hdr + b"\0" * 16, fmt()),
+    "data-larger-than-file": riff(fmt(), chunk(b"data", bytes(16), size=0x7FFFFFFF)),
+    "truncated-http-body": riff(fmt(), data_hdr)[:30],
+    "riff-only": riff(),
+    "data-not-whole-ms": riff(fmt(), chunk(b"data", b"", size=44100 * 4 - 1)),  # 999.99 ms: cut, not rounded
 }
-for name, data in riff.items():
+for name, data in cases.items():
     put("riff_buffer", name, data)
     put("riff_local", name, data)
     put("standin_formats", "wav-" + name, data)
@@ -198,9 +168,6 @@ put("standin_formats", "flac-comment-wraps", b"fLaC" + b"\x00\x00\x00\x22" + str
     + struct.pack("<II", 0xFFFFFFFF, 1) + b"\0" * 8)
 put("standin_formats", "flac-after-id3v2", tag(3, 0, title3) + b"fLaC" + b"\x80\x00\x00\x22" + streaminfo)
 ogg_ident = b"\x01vorbis" + struct.pack("<IBIiiiB", 0, 2, 44100, 0, 128000, 0, 0xB8) + b"\x01"
-def ogg_page(body, htype=2, granule=0, serial=1, seq=0, lacing=None):
-    lac = lacing if lacing is not None else bytes([255] * (len(body) // 255) + [len(body) % 255])
-    return b"OggS\0" + bytes([htype]) + struct.pack("<QIII", granule, serial, seq, 0) + bytes([len(lac)]) + lac + body
 put("standin_formats", "ogg-ident-only", ogg_page(ogg_ident))
 put("standin_formats", "ogg-segments-cut", ogg_page(ogg_ident) + ogg_page(b"\x03vorbis", htype=0, lacing=b"\xFF" * 255))
 put("standin_formats", "ogg-comment-count-beyond", ogg_page(ogg_ident) + ogg_page(
