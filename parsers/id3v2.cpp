@@ -125,7 +125,7 @@ static void AnsiToUtf8(char *out, size_t out_size, const uint8_t *text, size_t s
     Utf16Unit u = wide[keep];
     size_t take = 1;
     size_t need = u < 0x80 ? 1 : u < 0x800 ? 2 : 3;
-    if (u >= 0xD800 && u < 0xDC00 && 1 < units - keep && wide[keep + 1] >= 0xDC00 && wide[keep + 1] < 0xE000) {
+    if (1 < units - keep && IsUtf16Pair(u, wide[keep + 1])) {
       take = 2;
       need = 4;
     }

@@ -3,6 +3,7 @@
 // Malformed UTF-8 becomes one U+FFFD per maximal subpart and an unpaired
 // surrogate becomes U+FFFD, as the platform's conversion without flags does.
 #include <stdint.h>
+#include <string.h>
 
 #include "parsers/text_convert.h"
 #include "parsers/utf8.h"
@@ -38,48 +39,29 @@ size_t ConvertUtf8ToUtf16(Utf16Unit *out, size_t out_units, const char *text, si
   return used;
 }
 
+// The character at text[*i], passing over the low half of a pair; an unpaired
+// surrogate becomes U+FFFD.
+static uint32_t CodePointAt(const Utf16Unit *text, size_t units, size_t *i) {
+  const uint32_t c = text[*i];
+  if (1 < units - *i && IsUtf16Pair(c, text[*i + 1])) {
+    ++*i;
+    return Utf16PairCodePoint(c, text[*i]);
+  }
+  return c >= 0xD800 && c < 0xE000 ? 0xFFFD : c;
+}
+
 size_t ConvertUtf16ToUtf8(char *out, size_t out_size, const Utf16Unit *text, size_t units) {
   if (units == 0) return 0;
   if (units > kMaxInput) return SIZE_MAX;
+  uint8_t bytes[4];
   size_t needed = 0;
-  for (size_t i = 0; i < units; ++i) {
-    uint32_t u = text[i];
-    if (u < 0x80) {
-      needed += 1;
-    } else if (u < 0x800) {
-      needed += 2;
-    } else if (u >= 0xD800 && u < 0xDC00 && 1 < units - i && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      needed += 4;
-      ++i;
-    } else {
-      needed += 3;  // an unpaired surrogate becomes U+FFFD, also three bytes
-    }
-  }
+  for (size_t i = 0; i < units; ++i) needed += EncodeUtf8(CodePointAt(text, units, &i), bytes);
   if (needed > out_size) return needed;
   size_t at = 0;
   for (size_t i = 0; i < units; ++i) {
-    uint32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && 1 < units - i && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
-      ++i;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out[at++] = (char)c;
-    } else if (c < 0x800) {
-      out[at++] = (char)(0xC0 | (c >> 6));
-      out[at++] = (char)(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out[at++] = (char)(0xE0 | (c >> 12));
-      out[at++] = (char)(0x80 | ((c >> 6) & 0x3F));
-      out[at++] = (char)(0x80 | (c & 0x3F));
-    } else {
-      out[at++] = (char)(0xF0 | (c >> 18));
-      out[at++] = (char)(0x80 | ((c >> 12) & 0x3F));
-      out[at++] = (char)(0x80 | ((c >> 6) & 0x3F));
-      out[at++] = (char)(0x80 | (c & 0x3F));
-    }
+    const size_t n = EncodeUtf8(CodePointAt(text, units, &i), bytes);
+    memcpy(out + at, bytes, n);
+    at += n;
   }
   return needed;
 }

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "parsers/utf8.h"
 #include "standin/formats.h"
 #include "standin/tag_blocks.h"
 
@@ -34,34 +35,14 @@ static uint32_t Utf16LeToUtf8(const uint8_t *text, uint32_t units, uint8_t *out,
   for (uint32_t i = 0; i < units; ++i) {
     uint32_t c = Le16(text + 2 * i);
     if (c == 0) break;
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units && Le16(text + 2 * i + 2) >= 0xDC00 &&
-        Le16(text + 2 * i + 2) < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (Le16(text + 2 * i + 2) - 0xDC00u);
+    if (i + 1 < units && IsUtf16Pair(c, Le16(text + 2 * i + 2))) {
+      c = Utf16PairCodePoint(c, Le16(text + 2 * i + 2));
       ++i;
     } else if (c >= 0xD800 && c < 0xE000) {
       c = 0xFFFD;
     }
     uint8_t bytes[4];
-    uint32_t n;
-    if (c < 0x80) {
-      bytes[0] = (uint8_t)c;
-      n = 1;
-    } else if (c < 0x800) {
-      bytes[0] = (uint8_t)(0xC0 | (c >> 6));
-      bytes[1] = (uint8_t)(0x80 | (c & 0x3F));
-      n = 2;
-    } else if (c < 0x10000) {
-      bytes[0] = (uint8_t)(0xE0 | (c >> 12));
-      bytes[1] = (uint8_t)(0x80 | ((c >> 6) & 0x3F));
-      bytes[2] = (uint8_t)(0x80 | (c & 0x3F));
-      n = 3;
-    } else {
-      bytes[0] = (uint8_t)(0xF0 | (c >> 18));
-      bytes[1] = (uint8_t)(0x80 | ((c >> 12) & 0x3F));
-      bytes[2] = (uint8_t)(0x80 | ((c >> 6) & 0x3F));
-      bytes[3] = (uint8_t)(0x80 | (c & 0x3F));
-      n = 4;
-    }
+    const uint32_t n = (uint32_t)EncodeUtf8(c, bytes);
     if (n > cap - used) break;
     memcpy(out + used, bytes, n);
     used += n;

@@ -133,17 +133,9 @@ TEST(PlatformAgreement, Utf8ToUtf16AndBackMatchThePlatform) {
   for (int round = 0; round < 20000; ++round) {
     std::string text;
     for (int count = (int)(next() % 6); count > 0; --count) {
-      const uint32_t c = kCodePoints[next() % (sizeof kCodePoints / sizeof kCodePoints[0])];
-      if (c < 0x80) {
-        text += (char)c;
-      } else if (c < 0x800) {
-        text += {(char)(0xC0 | (c >> 6)), (char)(0x80 | (c & 0x3F))};
-      } else if (c < 0x10000) {
-        text += {(char)(0xE0 | (c >> 12)), (char)(0x80 | ((c >> 6) & 0x3F)), (char)(0x80 | (c & 0x3F))};
-      } else {
-        text += {(char)(0xF0 | (c >> 18)), (char)(0x80 | ((c >> 12) & 0x3F)), (char)(0x80 | ((c >> 6) & 0x3F)),
-                 (char)(0x80 | (c & 0x3F))};
-      }
+      uint8_t bytes[4];
+      const size_t n = EncodeUtf8(kCodePoints[next() % (sizeof kCodePoints / sizeof kCodePoints[0])], bytes);
+      text.append(reinterpret_cast<const char *>(bytes), n);
     }
     Utf16Unit ours[32], theirs[32] = {0};
     const size_t units = ConvertUtf8ToUtf16(ours, 32, text.data(), text.size());
