@@ -468,12 +468,19 @@ SLOW_CASES = ("stall_before_response", "stall_after_headers", "drip", "slow_but_
 
 
 def query_timed(host, url):
-    start = time.monotonic()
-    proc = subprocess.run([WINE, str(host / "talhost.exe"), "--json", url], cwd=host, capture_output=True,
-                          timeout=HOLD_SECONDS + 60)
-    elapsed = time.monotonic() - start
+    """talhost on one URL: exit code, JSON rows, seconds, stderr. A Wine process
+    started beside several others was once seen to exit at once with code 1 and
+    no output, before talhost ran; such a start (nothing printed, under 2 s) is
+    tried once more."""
+    for attempt in range(2):
+        start = time.monotonic()
+        proc = subprocess.run([WINE, str(host / "talhost.exe"), "--json", url], cwd=host, capture_output=True,
+                              timeout=HOLD_SECONDS + 60)
+        elapsed = time.monotonic() - start
+        if proc.returncode == 0 or proc.stdout.strip() or elapsed >= 2 or attempt == 1:
+            break
     rows = [json.loads(line) for line in proc.stdout.decode().splitlines() if line.strip()]
-    return proc.returncode, rows, elapsed
+    return proc.returncode, rows, elapsed, proc.stderr.decode(errors="replace")[-2000:]
 
 
 @pytest.mark.parametrize("mode", ["library", "wav_only"])
@@ -498,11 +505,11 @@ def test_misbehaving_servers(mode, tmp_path):
     finally:
         for server in servers.values():
             server.close()
-    startup_alone = min(elapsed for _, _, elapsed in results.values())
+    startup_alone = min(result[2] for result in results.values())
     for name, (_, library_length, wav_length) in HTTP_CASES.items():
-        rc, rows, elapsed = results[name]
+        rc, rows, elapsed, stderr = results[name]
         print(f"{mode} {name}: {elapsed:.1f} s, {rows}")
-        assert rc == 0, name
+        assert rc == 0, (name, stderr)
         assert len(rows) == 1 and rows[0]["title"] is None and rows[0]["block"] is False, (name, rows)
         assert rows[0]["length_ms"] == (library_length if mode == "library" else wav_length), (name, rows)
         assert servers[name].requests >= 1, name
